@@ -1,0 +1,2 @@
+// Placeholder until the application frame lands.
+int main() { return 0; }
