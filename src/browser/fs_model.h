@@ -1,0 +1,17 @@
+#ifndef LIRRO_BROWSER_FS_MODEL_H
+#define LIRRO_BROWSER_FS_MODEL_H
+
+#include <QFileSystemModel>
+
+// The file list's model: short dates, "[Folder]" instead of a directory size.
+class FS_MODEL : public QFileSystemModel
+{
+    Q_OBJECT
+
+public:
+    explicit FS_MODEL(QObject* parent = nullptr);
+
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+};
+
+#endif
