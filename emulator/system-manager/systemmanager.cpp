@@ -1,0 +1,456 @@
+#include "systemmanager.h"
+
+#include "calllog.h"
+
+#include <QDBusMessage>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTimer>
+
+namespace {
+
+const char* const kObject = "/com/vexa/object/system_manager";
+const char* const kInterface = "com.vexa.interface.system_manager";
+const char* const kControlInterface = "com.vexa.interface.system_manager_control";
+const char* const kFailedError = "com.vexa.service.system_manager.Error.Failed";
+const char* const kInvalidArgsError = "org.freedesktop.DBus.Error.InvalidArgs";
+const char* const kUnknownMethodError = "org.freedesktop.DBus.Error.UnknownMethod";
+const char* const kSdCardNode = "/dev/sdmmc";
+
+struct Member
+{
+    const char* name;
+    const char* in;    // D-Bus signature of the arguments
+    const char* out;   // of the reply (methods only)
+};
+
+// What the program calls.
+const Member kMethods[] = {
+    {"setSystemBusy", "bb", ""},
+    {"setSuspendInterval", "i", "b"},
+    {"setShutdownInterval", "i", "b"},
+    {"sdioState", "", "b"},
+    {"enableSdio", "b", "b"},
+    {"stopWpaSupplicant", "", "b"},
+    {"startWpaSupplicant", "s", "b"},
+    {"batteryStatus", "", "iii"},
+    {"acquireAddress", "b", "b"},
+};
+
+// What the device broadcasts.
+const Member kSignals[] = {
+    {"mountTreeSignal", "bs", ""},
+    {"sdCardChangedSignal", "b", ""},
+    {"sdioChangedSignal", "b", ""},
+    {"batterySignal", "ii", ""},
+    {"connectToPC", "b", ""},
+    {"inUSBSlaveMode", "", ""},
+    {"screenRotated", "i", ""},
+    {"aboutToSuspend", "", ""},
+    {"wakeup", "", ""},
+    {"aboutToShutdown", "", ""},
+    {"forceQuit", "", ""},
+    {"onlineServiceSignal", "", ""},
+    {"pppConnectionChanged", "si", ""},
+    {"volumeChanged", "ib", ""},
+    {"volumeUpPressed", "", ""},
+    {"volumeDownPressed", "", ""},
+    {"stylusChanged", "b", ""},
+    {"musicPlayerStateChanged", "i", ""},
+    {"downloadStateChanged", "sib", ""},
+    {"hardwareTimerTimeout", "", ""},
+    {"lowBatterySignal", "", ""},
+    {"mouseLongPress", "iiii", ""},
+    {"multiTouchPressDetected", "iiiiiiii", ""},
+    {"multiTouchReleaseDetected", "iiiiiiii", ""},
+    {"configKeyboard", "", ""},
+    {"addressAcquired", "", ""},
+};
+
+const Member kControlMethods[] = {
+    {"emitSignal", "sas", "b"},
+    {"setMode", "ss", "b"},
+    {"state", "", "s"},
+};
+
+const QStringList kModes = {QStringLiteral("normal"), QStringLiteral("empty"),
+                            QStringLiteral("partial"), QStringLiteral("error"),
+                            QStringLiteral("silent")};
+
+template <size_t N>
+const Member* find(const Member (&table)[N], const QString& name)
+{
+    for (const Member& m : table) {
+        if (name == QLatin1String(m.name))
+            return &m;
+    }
+    return nullptr;
+}
+
+QString typeName(char code)
+{
+    switch (code) {
+    case 'b': return QStringLiteral("b");
+    case 'i': return QStringLiteral("i");
+    case 's': return QStringLiteral("s");
+    default: return QStringLiteral("as");
+    }
+}
+
+void appendInterfaceXml(QString& xml, const char* interface, const Member* begin,
+                        const Member* end, bool methods)
+{
+    xml += QStringLiteral("  <interface name=\"%1\">\n").arg(QLatin1String(interface));
+    for (const Member* m = begin; m != end; ++m) {
+        const QString sig = QLatin1String(m->in);
+        xml += QStringLiteral("    <%1 name=\"%2\">\n")
+                   .arg(methods ? QStringLiteral("method") : QStringLiteral("signal"),
+                        QLatin1String(m->name));
+        for (int i = 0; i < sig.size(); ++i) {
+            QString type = sig.mid(i, 1);
+            if (type == QLatin1String("a")) {
+                type = sig.mid(i, 2);
+                ++i;
+            }
+            xml += QStringLiteral("      <arg type=\"%1\"%2/>\n")
+                       .arg(type, methods ? QStringLiteral(" direction=\"in\"") : QString());
+        }
+        for (const char* c = m->out; *c; ++c)
+            xml += QStringLiteral("      <arg type=\"%1\" direction=\"out\"/>\n")
+                       .arg(typeName(*c));
+        xml += QStringLiteral("    </%1>\n")
+                   .arg(methods ? QStringLiteral("method") : QStringLiteral("signal"));
+    }
+    xml += QStringLiteral("  </interface>\n");
+}
+
+QJsonValue toJson(const QVariant& value)
+{
+    switch (value.userType()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::QString:
+    case QMetaType::QStringList:
+        return QJsonValue::fromVariant(value);
+    default:
+        return QStringLiteral("<%1>").arg(QLatin1String(value.typeName()));
+    }
+}
+
+bool parseArgument(char type, const QString& text, QVariant* out)
+{
+    switch (type) {
+    case 'b':
+        if (text == QLatin1String("true") || text == QLatin1String("1")) {
+            *out = true;
+            return true;
+        }
+        if (text == QLatin1String("false") || text == QLatin1String("0")) {
+            *out = false;
+            return true;
+        }
+        return false;
+    case 'i': {
+        bool ok = false;
+        const int value = text.toInt(&ok);
+        *out = value;
+        return ok;
+    }
+    case 's':
+        *out = text;
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+SystemManager::SystemManager(const QDBusConnection& bus, CallLog* log, const Options& options,
+                             QObject* parent)
+    : QDBusVirtualObject(parent)
+    , m_bus(bus)
+    , m_log(log)
+    , m_options(options)
+{
+}
+
+QString SystemManager::introspect(const QString&) const
+{
+    QString xml;
+    appendInterfaceXml(xml, kInterface, std::begin(kMethods), std::end(kMethods), true);
+    appendInterfaceXml(xml, kInterface, std::begin(kSignals), std::end(kSignals), false);
+    appendInterfaceXml(xml, kControlInterface, std::begin(kControlMethods),
+                       std::end(kControlMethods), true);
+    return xml;
+}
+
+bool SystemManager::handleMessage(const QDBusMessage& message, const QDBusConnection&)
+{
+    if (message.type() != QDBusMessage::MethodCallMessage)
+        return false;
+    const QString interface = message.interface();
+    const QString member = message.member();
+    if (interface == QLatin1String(kControlInterface)
+        || (interface.isEmpty() && find(kControlMethods, member))) {
+        handleControlCall(message);
+        return true;
+    }
+    if (interface == QLatin1String(kInterface) || interface.isEmpty()) {
+        handleDeviceCall(message);
+        return true;
+    }
+    return false;
+}
+
+void SystemManager::logCall(const QDBusMessage& message, bool control)
+{
+    QJsonArray args;
+    for (const QVariant& arg : message.arguments())
+        args.append(toJson(arg));
+    QJsonObject entry{{QStringLiteral("method"), message.member()},
+                      {QStringLiteral("sig"), message.signature()},
+                      {QStringLiteral("args"), args}};
+    if (control)
+        entry.insert(QStringLiteral("control"), true);
+    m_log->write(entry);
+}
+
+void SystemManager::handleDeviceCall(const QDBusMessage& message)
+{
+    logCall(message, false);
+    const QString method = message.member();
+    const Member* spec = find(kMethods, method);
+    if (!spec) {
+        m_bus.send(message.createErrorReply(QLatin1String(kUnknownMethodError),
+                                            QStringLiteral("No such method: %1").arg(method)));
+        return;
+    }
+    if (message.signature() != QLatin1String(spec->in)) {
+        m_bus.send(message.createErrorReply(
+            QLatin1String(kInvalidArgsError),
+            QStringLiteral("%1 takes (%2), got (%3)")
+                .arg(method, QLatin1String(spec->in), message.signature())));
+        return;
+    }
+    const QString mode = m_modes.value(method, QStringLiteral("normal"));
+    if (mode == QLatin1String("silent"))
+        return;   // the caller waits for its own timeout
+    if (mode == QLatin1String("error")) {
+        m_bus.send(message.createErrorReply(QLatin1String(kFailedError),
+                                            QStringLiteral("%1 failed").arg(method)));
+        return;
+    }
+    if (mode == QLatin1String("empty")) {
+        m_bus.send(message.createReply());
+        return;
+    }
+    QVariantList reply = perform(method, message.arguments());
+    if (mode == QLatin1String("partial"))
+        reply = reply.mid(0, 1);
+    m_bus.send(message.createReply(reply));
+}
+
+QVariantList SystemManager::perform(const QString& method, const QVariantList& args)
+{
+    if (method == QLatin1String("setSystemBusy")) {
+        m_busy = args.at(0).toBool();
+        m_busyIndicator = args.at(1).toBool();
+        return {};
+    }
+    if (method == QLatin1String("setSuspendInterval")) {
+        const int ms = args.at(0).toInt();
+        if (ms < 0)
+            return {false};
+        m_suspendInterval = ms;
+        return {true};
+    }
+    if (method == QLatin1String("setShutdownInterval")) {
+        const int ms = args.at(0).toInt();
+        if (ms < 0)
+            return {false};
+        m_shutdownInterval = ms;
+        return {true};
+    }
+    if (method == QLatin1String("sdioState"))
+        return {m_options.sdio};
+    if (method == QLatin1String("enableSdio")) {
+        const bool on = args.at(0).toBool();
+        if (m_options.sdioLocked)
+            return {on == m_options.sdio};
+        if (on != m_options.sdio) {
+            m_options.sdio = on;
+            if (!on)
+                m_wpaRunning = false;
+            // Announced after the reply, as the radio comes up.
+            QTimer::singleShot(0, this, [this, on] {
+                sendSignal(QStringLiteral("sdioChangedSignal"), {on});
+            });
+        }
+        return {true};
+    }
+    if (method == QLatin1String("startWpaSupplicant")) {
+        if (!m_options.sdio)
+            return {false};
+        if (!m_wpaRunning)
+            m_wpaRunning = runShell(m_options.wpaStartCommand, args.at(0).toString());
+        return {m_wpaRunning};
+    }
+    if (method == QLatin1String("stopWpaSupplicant")) {
+        if (m_wpaRunning && !runShell(m_options.wpaStopCommand, QString()))
+            return {false};
+        m_wpaRunning = false;
+        return {true};
+    }
+    if (method == QLatin1String("batteryStatus"))
+        return {0, m_options.batteryLevel, m_options.batteryStatus};
+    if (method == QLatin1String("acquireAddress")) {
+        const bool on = args.at(0).toBool();
+        if (on && !m_options.sdio)
+            return {false};
+        const bool ok = !on || runShell(m_options.addressCommand, QString());
+        m_addressAcquired = on && ok;
+        if (on) {
+            QTimer::singleShot(0, this, [this] {
+                sendSignal(QStringLiteral("addressAcquired"), {});
+            });
+        }
+        return {ok};
+    }
+    return {};
+}
+
+bool SystemManager::runShell(const QString& command, const QString& argument)
+{
+    if (command.isEmpty())
+        return true;
+    // The argument goes in as $1, never into the command text.
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral("sh"),
+                  {QStringLiteral("-c"), command, QStringLiteral("sh"), argument});
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+void SystemManager::handleControlCall(const QDBusMessage& message)
+{
+    logCall(message, true);
+    const QString method = message.member();
+    const Member* spec = find(kControlMethods, method);
+    if (!spec) {
+        m_bus.send(message.createErrorReply(QLatin1String(kUnknownMethodError),
+                                            QStringLiteral("No such method: %1").arg(method)));
+        return;
+    }
+    if (message.signature() != QLatin1String(spec->in)) {
+        m_bus.send(message.createErrorReply(
+            QLatin1String(kInvalidArgsError),
+            QStringLiteral("%1 takes (%2), got (%3)")
+                .arg(method, QLatin1String(spec->in), message.signature())));
+        return;
+    }
+    const QVariantList args = message.arguments();
+    if (method == QLatin1String("state")) {
+        m_bus.send(message.createReply(
+            QString::fromUtf8(QJsonDocument(state()).toJson(QJsonDocument::Compact))));
+        return;
+    }
+    if (method == QLatin1String("setMode")) {
+        const QString target = args.at(0).toString();
+        const QString mode = args.at(1).toString();
+        if (!find(kMethods, target) || !kModes.contains(mode)) {
+            m_bus.send(message.createErrorReply(
+                QLatin1String(kInvalidArgsError),
+                QStringLiteral("unknown method %1 or mode %2 (modes: %3)")
+                    .arg(target, mode, kModes.join(QLatin1Char(' ')))));
+            return;
+        }
+        m_modes.insert(target, mode);
+        m_bus.send(message.createReply(true));
+        return;
+    }
+    // emitSignal
+    QString error;
+    if (!emitBroadcast(args.at(0).toString(), args.at(1).toStringList(), &error)) {
+        m_bus.send(message.createErrorReply(QLatin1String(kInvalidArgsError), error));
+        return;
+    }
+    m_bus.send(message.createReply(true));
+}
+
+bool SystemManager::emitBroadcast(const QString& name, const QStringList& args, QString* error)
+{
+    const Member* spec = find(kSignals, name);
+    if (!spec) {
+        *error = QStringLiteral("unknown signal %1").arg(name);
+        return false;
+    }
+    const QByteArray types(spec->in);
+    if (args.size() != types.size()) {
+        *error = QStringLiteral("%1 takes %2 arguments (%3), got %4")
+                     .arg(name)
+                     .arg(types.size())
+                     .arg(QLatin1String(types))
+                     .arg(args.size());
+        return false;
+    }
+    QVariantList values;
+    for (int i = 0; i < args.size(); ++i) {
+        QVariant value;
+        if (!parseArgument(types.at(i), args.at(i), &value)) {
+            *error = QStringLiteral("argument %1 of %2 is not of type %3: %4")
+                         .arg(i + 1)
+                         .arg(name, QString(QLatin1Char(types.at(i))), args.at(i));
+            return false;
+        }
+        values.append(value);
+    }
+    // Broadcasts that report device state also change it.
+    if (name == QLatin1String("batterySignal")) {
+        m_options.batteryLevel = values.at(0).toInt();
+        m_options.batteryStatus = values.at(1).toInt();
+    } else if (name == QLatin1String("sdioChangedSignal")) {
+        m_options.sdio = values.at(0).toBool();
+    }
+    sendSignal(name, values);
+    return true;
+}
+
+void SystemManager::sendSignal(const QString& name, const QVariantList& args)
+{
+    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(kObject),
+                                                     QLatin1String(kInterface), name);
+    signal.setArguments(args);
+    m_bus.send(signal);
+    QJsonArray json;
+    for (const QVariant& arg : args)
+        json.append(toJson(arg));
+    m_log->write({{QStringLiteral("signal"), name}, {QStringLiteral("args"), json}});
+}
+
+QJsonObject SystemManager::state() const
+{
+    return {
+        {QStringLiteral("busy"), m_busy},
+        {QStringLiteral("busyIndicator"), m_busyIndicator},
+        {QStringLiteral("sdCard"), QFile::exists(QLatin1String(kSdCardNode))},
+        {QStringLiteral("sdio"), m_options.sdio},
+        {QStringLiteral("batteryLevel"), m_options.batteryLevel},
+        {QStringLiteral("batteryStatus"), m_options.batteryStatus},
+        {QStringLiteral("suspendInterval"), m_suspendInterval},
+        {QStringLiteral("shutdownInterval"), m_shutdownInterval},
+        {QStringLiteral("wpaSupplicant"), m_wpaRunning},
+        {QStringLiteral("addressAcquired"), m_addressAcquired},
+    };
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusVirtualObject>
+#include <QHash>
+#include <QJsonObject>
+#include <QString>
+
+class CallLog;
+
+// The device's system manager as far as the program sees it: the methods it
+// calls, with plausible device state behind them, and the broadcast signals.
+// A second interface on the same object lets tests and people steer it:
+// emit any broadcast signal, make a method answer empty, with an error or
+// not at all, and read the device state.
+class SystemManager : public QDBusVirtualObject
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        int batteryLevel = 80;
+        int batteryStatus = 0;
+        bool sdio = false;
+        bool sdioLocked = false;     // the radio cannot be switched
+        QString wpaStartCommand;     // run with sh, $1 = configuration file
+        QString wpaStopCommand;
+        QString addressCommand;      // run with sh before addressAcquired
+    };
+
+    SystemManager(const QDBusConnection& bus, CallLog* log, const Options& options,
+                  QObject* parent = nullptr);
+
+    QString introspect(const QString& path) const override;
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
+
+    QJsonObject state() const;
+
+private:
+    void handleDeviceCall(const QDBusMessage& message);
+    void handleControlCall(const QDBusMessage& message);
+    QVariantList perform(const QString& method, const QVariantList& args);
+    bool emitBroadcast(const QString& name, const QStringList& args, QString* error);
+    void sendSignal(const QString& name, const QVariantList& args);
+    void logCall(const QDBusMessage& message, bool control);
+    bool runShell(const QString& command, const QString& argument);
+
+    QDBusConnection m_bus;
+    CallLog* m_log;
+    Options m_options;
+    QHash<QString, QString> m_modes;   // method -> normal, empty, partial, error, silent
+
+    bool m_busy = true;
+    bool m_busyIndicator = false;
+    int m_suspendInterval = 0;
+    int m_shutdownInterval = 0;
+    bool m_wpaRunning = false;
+    bool m_addressAcquired = false;
+};
