@@ -1,0 +1,352 @@
+#include "browser/fs_view.h"
+
+#include "browser/delegate.h"
+#include "browser/fs_model.h"
+#include "browser/menu.h"
+#include "platform/sys/sysstatus.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QPaintEvent>
+#include <QResizeEvent>
+
+namespace {
+
+const char* const FlashRoot = "/media/flash";
+const char* const SdRoot = "/media/sd";
+
+const int FontPointSize = 22;
+const int IconSide = 30;
+
+// Sample texts that fix the widths of the size and date columns.
+const char* const SizeColumnSample = " 1000 bytes ";
+const char* const DateColumnSample = " 99.99.99 99:99 ";
+
+const int NameColumn = 0;
+const int SizeColumn = 1;
+const int TypeColumn = 2;
+const int DateColumn = 3;
+
+bool isNavigationKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Down:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Left:
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+const char* const FS_VIEW::operationTitles[4] = { "Copying", "Moving", "Deleting", "Counting" };
+
+FS_VIEW::FS_VIEW(QWidget* parent)
+    : QTreeView(parent)
+    , model(new FS_MODEL(this))
+    , delegate(nullptr)
+    , dir(QStringLiteral("/"))
+{
+    QTreeView::setModel(model);
+    delegate = new DELEGATE(this, itemDelegate());
+    setItemDelegate(delegate);
+
+    QFont f = font();
+    f.setPointSize(FontPointSize);
+    setFont(f);
+    setUniformRowHeights(true);
+    QHeaderView* head = header();
+    head->setSectionsClickable(true);
+    head->setSectionsMovable(false);
+    head->setSortIndicator(NameColumn, Qt::AscendingOrder);
+    head->setStretchLastSection(false);
+    head->setSectionResizeMode(QHeaderView::Fixed);
+    setSortingEnabled(true);
+    setIconSize(QSize(IconSide, IconSide));
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setColumnHidden(TypeColumn, true);
+
+    connect(this, &QAbstractItemView::activated, this, &FS_VIEW::handleItemActivation);
+    connect(&sys::SysStatus::instance(), &sys::SysStatus::mouseLongPress, this,
+            qOverload<QPoint, QSize>(&FS_VIEW::actionMenu));
+
+    history.append(HistoryEntry{ QString::fromLatin1(FlashRoot), QPersistentModelIndex() });
+    if (sys::SysStatus::instance().isSDMounted())
+        history.append(HistoryEntry{ QString::fromLatin1(SdRoot), QPersistentModelIndex() });
+}
+
+FS_VIEW::~FS_VIEW()
+{
+}
+
+bool FS_VIEW::setDirectory(const QString& path)
+{
+    QString canonical = path;
+    return setDirectory(canonical);
+}
+
+bool FS_VIEW::setDirectory(QString& path)
+{
+    // Leaving a directory where work was done: remember it with the row the
+    // user was on, as the newest entry of the ring.
+    if (rememberedIndex.isValid()) {
+        if (currentIndex().isValid())
+            rememberedIndex = currentIndex();
+        const HistoryEntry entry{ dir.canonicalPath(), rememberedIndex };
+        history.removeOne(entry);
+        history.append(entry);
+        rememberedIndex = QPersistentModelIndex();
+    }
+
+    if (path == QLatin1String("."))
+        return false;
+    QDir next(dir);
+    if (!next.cd(path))
+        return false;
+    const QString canonical = next.canonicalPath();
+    // A directory that exists but cannot be entered (no search permission)
+    // is refused too, instead of showing a list the process can't work in.
+    if (canonical.isEmpty() || !QDir::setCurrent(canonical))
+        return false;
+    dir = next;
+    path = canonical;
+
+    model->setRootPath(path);
+    QDir::Filters filters = QDir::Dirs | QDir::Files | QDir::Drives | QDir::System
+                            | QDir::NoDotAndDotDot;
+    if (model->filter().testFlag(QDir::Hidden))
+        filters |= QDir::Hidden;
+    model->setFilter(filters);
+    setRootIndex(model->index(path));
+
+    multiSelect = false;
+    clearSelection();
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
+
+    emit pathChanged(path);
+    return true;
+}
+
+bool FS_VIEW::actionMenu(QPoint p, QSize s)
+{
+    Q_UNUSED(s);
+    if (selectionModel() == nullptr || !selectionModel()->hasSelection())
+        return false;
+
+    if (p.isNull()) {
+        const QRect r = visualRect(currentIndex());
+        p = viewport()->mapToGlobal(QPoint(r.left() + r.height(), r.bottom()));
+    }
+
+    // The entries are the device's own texts and stay untranslated.
+    MENU menu(this);
+    QAction* copy = menu.addAction(QStringLiteral("Copy"), this, &FS_VIEW::actionCopy);
+    menu.addAction(QStringLiteral("Cut"), this, &FS_VIEW::actionCut);
+    QAction* paste = menu.addAction(QStringLiteral("Paste"), this, &FS_VIEW::actionPaste);
+    menu.addAction(QStringLiteral("Delete"), this, &FS_VIEW::actionDelete);
+    menu.addAction(QStringLiteral("Info"), this, &FS_VIEW::actionInfo);
+    QAction* multi = menu.addAction(QStringLiteral("Multiselect"));
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Copy to..."), this, &FS_VIEW::actionCopyTo);
+    menu.addAction(QStringLiteral("Rename..."), this, &FS_VIEW::actionRename);
+    menu.addAction(QStringLiteral("Edit"), this, &FS_VIEW::actionEdit);
+    menu.addAction(QStringLiteral("View"), this, &FS_VIEW::actionView);
+
+    paste->setEnabled(!clipboard.isEmpty());
+    multi->setCheckable(true);
+    multi->setChecked(multiSelect);
+    connect(multi, &QAction::toggled, this, &FS_VIEW::actionSetMulti);
+
+    menu.setActiveAction(copy);
+    if (menu.exec(p, copy) != nullptr && currentIndex().isValid())
+        rememberedIndex = currentIndex();
+    return true;
+}
+
+bool FS_VIEW::actionMenu(QPoint p)
+{
+    return actionMenu(p, QSize());
+}
+
+bool FS_VIEW::actionMenu()
+{
+    return actionMenu(QPoint(0, 0), QSize());
+}
+
+void FS_VIEW::actionHidden(bool show)
+{
+    QDir::Filters filters = model->filter();
+    if (show)
+        filters |= QDir::Hidden;
+    else
+        filters &= ~QDir::Filters(QDir::Hidden);
+    model->setFilter(filters);
+    clearSelection();
+}
+
+void FS_VIEW::actionBtnBack()
+{
+    if (history.isEmpty())
+        return;
+    const HistoryEntry entry = history.takeLast();
+    QString path = entry.path;
+    // A directory that can no longer be entered drops out of the ring.
+    if (!setDirectory(path))
+        return;
+    if (entry.index.isValid())
+        setCurrentIndex(entry.index);
+    if (!history.contains(entry))
+        history.prepend(entry);
+}
+
+void FS_VIEW::actionBtnMenu()
+{
+    actionMenu();
+}
+
+void FS_VIEW::actionSetMulti(bool on)
+{
+    multiSelect = on;
+}
+
+void FS_VIEW::handleItemActivation(QModelIndex index)
+{
+    if (!index.isValid())
+        return;
+    const QFileInfo info = model->fileInfo(index);
+    QString path = info.canonicalFilePath();
+    if (info.isDir()) {
+        setDirectory(path);
+        return;
+    }
+    // Files: /proc and /sys text, ZIP extraction, programs and scripts, or
+    // "Nothing to do with file" (running programs).
+}
+
+void FS_VIEW::translateKey(QKeyEvent* event) const
+{
+    // With the contiguous selection mode, Shift extends the selection from
+    // the anchor row: that is how Multiselect picks a run of rows.
+    if (multiSelect && isNavigationKey(event->key()))
+        event->setModifiers(Qt::ShiftModifier);
+}
+
+void FS_VIEW::keyPressEvent(QKeyEvent* event)
+{
+    translateKey(event);
+    QTreeView::keyPressEvent(event);
+}
+
+void FS_VIEW::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Left) {
+        actionBtnBack();
+        return;
+    }
+    translateKey(event);
+    // Ignored here, so Right, Menu and Escape reach the main window.
+    QWidget::keyReleaseEvent(event);
+}
+
+void FS_VIEW::paintEvent(QPaintEvent* event)
+{
+    // The repaint of two adjacent rows away from the top is the cursor
+    // moving by one row: its outline goes to the panel through the watcher.
+    const QRect r = event->rect();
+    delegate->fastHighlight = r.height() == 2 * sizeHintForRow(0) && r.top() != 0;
+    QTreeView::paintEvent(event);
+    delegate->fastHighlight = false;
+}
+
+void FS_VIEW::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    const QFontMetrics metrics(font());
+    const int sizeWidth = metrics.horizontalAdvance(QString::fromLatin1(SizeColumnSample));
+    const int dateWidth = metrics.horizontalAdvance(QString::fromLatin1(DateColumnSample));
+    setColumnWidth(SizeColumn, sizeWidth);
+    setColumnHidden(TypeColumn, true);
+    setColumnWidth(DateColumn, dateWidth);
+    setColumnWidth(NameColumn, event->size().width() - sizeWidth - dateWidth);
+}
+
+// ---- Commands whose bodies come with the file commands, running programs
+// ---- and the viewer.
+
+bool FS_VIEW::runProgram(const QString& commandLine)
+{
+    Q_UNUSED(commandLine);
+    // Signature check and background start of the command line (running programs).
+    return false;
+}
+
+void FS_VIEW::actionRun()
+{
+    // "Program command line" prompt, then runProgram (running programs).
+}
+
+void FS_VIEW::actionMkDir()
+{
+    // "Name for new directory" prompt and mkdir (file commands).
+}
+
+void FS_VIEW::actionCopy()
+{
+    // Arm a copy with the selected rows (file commands).
+}
+
+void FS_VIEW::actionCut()
+{
+    // Arm a move with the selected rows (file commands).
+}
+
+void FS_VIEW::actionPaste()
+{
+    // performOperation with the armed kind (file commands).
+}
+
+void FS_VIEW::actionDelete()
+{
+    // Confirmation, then performOperation(DeleteOperation) (file commands).
+}
+
+void FS_VIEW::actionInfo()
+{
+    // "Information on item" dialog with counted totals (file commands).
+}
+
+void FS_VIEW::actionCopyTo()
+{
+    // promptNewName(CopyOperation, "Copy") (file commands).
+}
+
+void FS_VIEW::actionRename()
+{
+    // promptNewName(MoveOperation, "Rename") (file commands).
+}
+
+void FS_VIEW::actionEdit()
+{
+    // Hand the current file to the device's text editor (view and edit).
+}
+
+void FS_VIEW::actionView()
+{
+    // ZIP listing, text viewer or hex dump of the current file (view and edit).
+}
+
+void FS_VIEW::progFinished()
+{
+    // Show the output of ended processes and delete them (running programs).
+}
