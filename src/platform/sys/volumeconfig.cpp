@@ -1,0 +1,19 @@
+#include "platform/sys/volumeconfig.h"
+
+#include "platform/sys/configtable.h"
+
+namespace sys {
+
+namespace {
+const char CREATE_TABLE[] =
+    "create table if not exists volume (key text primary key, value text )";
+const char CREATE_INDEX[] =
+    "create index if not exists key_index on volume (key) ";
+}
+
+bool VolumeConfig::makeSureTableExist(QSqlDatabase& db)
+{
+    return ConfigTable::create(db, CREATE_TABLE, CREATE_INDEX);
+}
+
+} // namespace sys
