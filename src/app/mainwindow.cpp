@@ -1,0 +1,330 @@
+#include "app/mainwindow.h"
+
+#include "app/filemanagerapplication.h"
+#include "app/ui_mainwindow.h"
+#include "browser/fs_view.h"
+#include "browser/screen_watcher.h"
+#include "fileops/wholescreen.h"
+#include "platform/screen/screenproxy.h"
+#include "platform/sys/systemconfig.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMouseEvent>
+
+// The program's application object; main() reaches it through this pointer.
+vexa::Application* vexa::application = new FileManagerApplication;
+
+const char* const MainWindow::StyleSheet =
+    "QMenuBar {"
+    "    font-size: 21px;"
+    "    menubar-separator: true;"
+    "    margin: 1px;"
+    "}"
+    "QMenuBar::item {"
+    "    background: transparent;"
+    "    padding: 1px 5px 1px 5px;"
+    "    border: 1px solid transparent;"
+    "    border-radius: 5px;"
+    "    margin: 1px;"
+    "}"
+    "QMenuBar::item:selected {"
+    "    background: transparent;"
+    "    border: 1px solid black;"
+    "}"
+    "QMenuBar::item:pressed {"
+    "    background: white;"
+    "    border: 1px solid black;"
+    "}"
+    "QMenu {"
+    "    font-size: 22px;"
+    "    background-color: white;"
+    "    border: 1px solid black;"
+    "    margin: 2px;"
+    "}"
+    "QMenu::item {"
+    "    background-color: transparent;"
+    "    padding: 2px 3px 3px 32px;"
+    "    border: 1px solid transparent;"
+    "    margin: 2px;"
+    "}"
+    "QMenu::separator {"
+    "    height: 1px;"
+    "    background: black;"
+    "    margin-top: 1px;"
+    "    margin-bottom: 1px;"
+    "}"
+    "QMenu::indicator {"
+    "    margin: 0px 1px 0px 1px;"
+    "}"
+    "QMenu::indicator:non-exclusive:unchecked {"
+    "    image: url(:/images/check_box_normal);"
+    "}"
+    "QMenu::indicator:non-exclusive:checked {"
+    "    image: url(:/images/check_box_checked);"
+    "}"
+    "QSpinBox {"
+    "    padding-left: 28px;"
+    "    padding-right: 28px;"
+    "    border-width: 3;"
+    "}"
+    "QSpinBox::up-button {"
+    "    subcontrol-origin: border;"
+    "    subcontrol-position: center left;"
+    "    width: 36px;"
+    "    height: 36px;"
+    "}"
+    "QSpinBox::up-arrow {"
+    "    image: url(:/images/up.png);"
+    "    width: 36px;"
+    "    height: 36px;"
+    "}"
+    "QSpinBox::down-button {"
+    "    subcontrol-origin: border;"
+    "    subcontrol-position: center right;"
+    "    width: 36px;"
+    "    height: 36px;"
+    "}"
+    "QSpinBox::down-arrow {"
+    "    image: url(:/images/down.png);"
+    "    width: 36px;"
+    "    height: 36px;"
+    "}"
+    "QPushButton {"
+    "    min-width: 140px;"
+    "    min-height: 30px;"
+    "    background: white;"
+    "}"
+    "QPushButton:pressed {"
+    "    background: white;"
+    "}"
+    "QDialog {"
+    "    background: white;"
+    "}";
+
+namespace {
+
+const char StartDirectory[] = "/media/flash";
+// Where the window goes when the internal flash cannot be entered, so the
+// owner still has a usable list instead of an empty window.
+const char FallbackDirectory[] = "/";
+const char LangVar[] = "LANG";
+const int WatcherInterval = 200;
+// The first menu-bar entry ("File") lies under this point.
+const QPoint FirstMenuPoint(8, 8);
+const char HelpIcon[] =
+    "<img src=\"/usr/share/gui_shell/apps/lirro/lirro.png\" alt=\"\"align=\"left\">";
+
+} // namespace
+
+MainWindow::MainWindow()
+    : QMainWindow(nullptr)
+    , atTop(false)
+    , savedLang(QString::fromLatin1(qgetenv(LangVar)))
+    , savedCwd(QDir::currentPath())
+    , ui(new Ui_MainWindow)
+{
+    screenWatcher.start(WatcherInterval);
+    screenWatcher.watch(this);
+
+    ui->setupUi(this);
+    setStyleSheet(QString::fromLatin1(StyleSheet));
+
+    setWindowFlags(windowFlags() & ~Qt::WindowMinimizeButtonHint);
+    setWindowModality(Qt::ApplicationModal);
+
+    FS_VIEW* view = ui->FSView;
+    connect(ui->actionBtnBack, &QAction::triggered, view, &FS_VIEW::actionBtnBack);
+    connect(ui->actionBtnZorUdu, &QAction::triggered, this, &MainWindow::actionBtnZorUdu);
+    connect(ui->actionBtnMenu, &QAction::triggered, view, &FS_VIEW::actionBtnMenu);
+    connect(ui->actionRun, &QAction::triggered, view, &FS_VIEW::actionRun);
+    connect(ui->actionMkDir, &QAction::triggered, view, &FS_VIEW::actionMkDir);
+    connect(ui->actionNewZorUdu, &QAction::triggered, this, &MainWindow::newZorUdu);
+    connect(ui->actionBBSync, &QAction::triggered, this, &MainWindow::syncZorUdu);
+    connect(ui->actionExit, &QAction::triggered, this, &MainWindow::close);
+    connect(ui->actionHidden, &QAction::toggled, view, &FS_VIEW::actionHidden);
+    connect(ui->actionRotate, &QAction::triggered, this, &MainWindow::rotateScreen);
+    connect(ui->actionRefresh, &QAction::triggered, this, &MainWindow::refreshScreen);
+    connect(ui->actionFonts, &QAction::triggered, this, &MainWindow::moveFonts);
+    connect(ui->actionDicts, &QAction::triggered, this, &MainWindow::moveDicts);
+    connect(ui->actionSync, &QAction::triggered, this, &MainWindow::syncTime);
+    connect(ui->actionSSTimes, &QAction::triggered, this, &MainWindow::setSSTimes);
+    connect(ui->actionExtBind, &QAction::triggered, this, &MainWindow::setExtBind);
+    connect(ui->actionSplash, &QAction::triggered, this, &MainWindow::setSplash);
+    connect(ui->actionCleanDocs, &QAction::triggered, this, &MainWindow::cleanDocs);
+    connect(ui->actionHelp, &QAction::triggered, this, &MainWindow::showHelp);
+    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(view, &FS_VIEW::pathChanged, this, &MainWindow::setWindowTitle);
+
+    sys::SystemConfig::setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+FS_VIEW* MainWindow::fsView() const
+{
+    return ui->FSView;
+}
+
+void MainWindow::checkZorUduMount(int /*share*/)
+{
+    // The hand-off codes (look for the mounted share first) come with the
+    // share work; until then every start opens the internal flash.
+    QString path = QString::fromLatin1(StartDirectory);
+    if (!ui->FSView->setDirectory(path)) {
+        qWarning("Can not open %s, showing %s", StartDirectory, FallbackDirectory);
+        path = QString::fromLatin1(FallbackDirectory);
+        ui->FSView->setDirectory(path);
+    }
+    vexa::screen::ScreenProxy::instance().flush(this, vexa::screen::ScreenProxy::GU, true,
+                                                vexa::screen::ScreenCommand::SERVICE_WAIT);
+}
+
+void MainWindow::unmountZorUdu()
+{
+    // Share unmounting comes with the share work.
+}
+
+bool MainWindow::newZorUdu()
+{
+    // Share settings dialog comes with the share work.
+    return false;
+}
+
+void MainWindow::syncZorUdu()
+{
+    // Directory synchronisation comes with the share work.
+}
+
+void MainWindow::rotateScreen()
+{
+    // Rotation dialog comes with the device utilities.
+}
+
+void MainWindow::refreshScreen()
+{
+    updateWholeScreen();
+}
+
+void MainWindow::moveFonts()
+{
+    // Maintenance command comes with the device utilities.
+}
+
+void MainWindow::moveDicts()
+{
+    // Maintenance command comes with the device utilities.
+}
+
+void MainWindow::syncTime()
+{
+    // Internet time comes with the share work.
+}
+
+void MainWindow::setSSTimes()
+{
+    // Suspend/shutdown dialog comes with the device utilities.
+}
+
+void MainWindow::setExtBind()
+{
+    // File bindings dialog comes with the device utilities.
+}
+
+void MainWindow::setSplash()
+{
+    // Boot splash command comes with the device utilities.
+}
+
+void MainWindow::cleanDocs()
+{
+    // Recent documents cleaning comes with the device utilities.
+}
+
+void MainWindow::showHelp()
+{
+    const QString text = QString::fromLatin1(HelpIcon)
+        + tr("<h3>Vexa tiny file manager help</h3>")
+        + tr("<p>File commands in local menu (file[s] must be selected): copy, cut, paste, "
+             "delete, info, copy to..., rename, edit, view.<br/><br/>")
+        + tr("&lt;Up&gt;/&lt;Down&gt; - move cursor<br/>")
+        + tr("&lt;Prev&gt;/&lt;Next&gt; - move to previous/next page<br/>")
+        + tr("&lt;Left&gt; - go to previous working directory<br/>")
+        + tr("&lt;Right&gt; - connect to big brother<br/>")
+        + tr("&lt;Menu&gt; - open global/local menus<br/>")
+        + tr("&lt;Back&gt; - move to parent directory / exit<br/>")
+        + tr("&lt;OK&gt; - change directory / run program / procfs/sysfs view<br/>")
+        + tr("<p>Touch events:<br/>")
+        + tr("&lt;Single click&gt; - select item<br/>")
+        + tr("&lt;Double click&gt; - activate item<br/>")
+        + tr("&lt;Long press&gt; - show local menu<br/>");
+    QMessageBox::about(this, tr("Help"), text);
+}
+
+void MainWindow::showAbout()
+{
+    // About box comes with the device utilities.
+}
+
+void MainWindow::actionBtnZorUdu()
+{
+    // Opening or mounting the share comes with the share work.
+}
+
+bool MainWindow::event(QEvent* e)
+{
+    QMainWindow::event(e);
+    e->accept();
+    return true;
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Escape) {
+        QString parent = QString::fromLatin1("..");
+        atTop = !ui->FSView->setDirectory(parent);
+        return;
+    }
+    QMainWindow::keyPressEvent(e);
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* e)
+{
+    switch (e->key()) {
+    case Qt::Key_Menu:
+        if (!ui->FSView->actionMenu()) {
+            // Nothing selected: open the menu bar's first menu instead.
+            QCoreApplication::postEvent(ui->menuBar,
+                new QMouseEvent(QEvent::MouseButtonPress, FirstMenuPoint, Qt::LeftButton,
+                                Qt::NoButton, Qt::NoModifier));
+        }
+        break;
+    case Qt::Key_Escape:
+        if (atTop)
+            close();
+        else
+            QMainWindow::keyReleaseEvent(e);
+        break;
+    case Qt::Key_Right:
+        actionBtnZorUdu();
+        break;
+    default:
+        QMainWindow::keyReleaseEvent(e);
+        break;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* e)
+{
+    unmountZorUdu();
+    sys::SystemConfig::setLocale(QLocale(savedLang));
+    QDir::setCurrent(savedCwd);
+    e->accept();
+}

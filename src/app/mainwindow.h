@@ -1,0 +1,64 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QMainWindow>
+#include <QString>
+
+class FS_VIEW;
+class Ui_MainWindow;
+
+// The program's one top-level window: the file list with the menu bar.
+// It owns the device-wide keys the file list passes on (Back, Menu, Right),
+// shows the current directory as its title and keeps the device locale on
+// US English while it is open.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    MainWindow();
+    ~MainWindow() override;
+
+    // The style sheet the window, its menus and its dialogs share.
+    static const char* const StyleSheet;
+
+    FS_VIEW* fsView() const;
+
+    // Start-up entry: opens the start directory, or the mounted share after
+    // a hand-off restart.
+    void checkZorUduMount(int share);
+    void unmountZorUdu();
+
+public slots:
+    bool newZorUdu();
+    void syncZorUdu();
+    void rotateScreen();
+    void refreshScreen();
+    void moveFonts();
+    void moveDicts();
+    void syncTime();
+    void setSSTimes();
+    void setExtBind();
+    void setSplash();
+    void cleanDocs();
+    void showHelp();
+    void showAbout();
+    virtual void actionBtnZorUdu();
+
+protected:
+    bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+    // Set by Back when the parent directory could not be entered; the
+    // release of that key then closes the window.
+    bool atTop = false;
+    QString savedLang;
+    QString savedCwd;
+    // The share's directory while it is mounted, empty otherwise.
+    QString mountPath;
+    Ui_MainWindow* ui = nullptr;
+};
+
+#endif // MAINWINDOW_H

@@ -1,0 +1,12 @@
+#include "browser/messagebox.h"
+
+#include "browser/screen_watcher.h"
+
+int showMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                   const QString& text, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons, parent,
+                    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    screenWatcher.watch(&box);
+    return box.exec();
+}

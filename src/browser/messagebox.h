@@ -1,0 +1,14 @@
+#ifndef MESSAGEBOX_H
+#define MESSAGEBOX_H
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+// The program's message box: a fixed-size dialog watched for e-ink
+// refreshes, run modally. Returns the standard button pressed.
+int showMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                   const QString& text, QMessageBox::StandardButtons buttons);
+
+#endif // MESSAGEBOX_H
