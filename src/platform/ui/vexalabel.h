@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QLabel>
+
+namespace ui {
+
+class VexaLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit VexaLabel(const QString& text, QWidget* parent = nullptr);
+
+    // White bold text on a black band, as in a dialog's title bar.
+    void useTitleBarStyle();
+    bool hasTitleBarStyle() const { return title_bar_style_; }
+
+private:
+    bool title_bar_style_ = false;
+};
+
+} // namespace ui
