@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QScreen>
 #include <QStyleFactory>
 
 #include <cerrno>
@@ -66,6 +67,11 @@ int FileManagerApplication::start()
     QApplication::setFont(font);
 
     window = new MainWindow();
+    // The device's window system always honours maximizing; an X server
+    // without a window manager (the emulated device) does not, so start at
+    // the full screen size either way.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->setGeometry(screen->availableGeometry());
     window->showMaximized();
     window->checkZorUduMount(shareNumber);
     return 0;

@@ -75,6 +75,11 @@ void whenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> che
     timer->start();
 }
 
+QWidget* modalMessageBox()
+{
+    return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+}
+
 void selectFirstRow(FS_VIEW* view)
 {
     QTRY_VERIFY(view->model->rowCount(view->rootIndex()) > 0);
@@ -305,10 +310,9 @@ void TestMainWindow::actionConnections()
 
     // "Help": the about box with the device's help text.
     QString helpTitle, helpText;
-    whenShown([] { return QApplication::activeModalWidget(); }, [&](QWidget* box) {
+    whenShown(modalMessageBox, [&](QWidget* box) {
         helpTitle = box->windowTitle();
-        if (auto* mb = qobject_cast<QMessageBox*>(box))
-            helpText = mb->text();
+        helpText = static_cast<QMessageBox*>(box)->text();
         box->close();
     });
     ui->actionHelp->trigger();
@@ -462,10 +466,8 @@ void TestMainWindow::messageBox()
         Qt::WindowFlags flags;
         QString title, text;
         QWidget* parent = nullptr;
-        whenShown([] { return QApplication::activeModalWidget(); }, [&](QWidget* widget) {
-            auto* box = qobject_cast<QMessageBox*>(widget);
-            if (!box)
-                return;
+        whenShown(modalMessageBox, [&](QWidget* widget) {
+            auto* box = static_cast<QMessageBox*>(widget);
             flags = box->windowFlags();
             title = box->windowTitle();
             text = box->text();
