@@ -252,8 +252,8 @@ void SystemManager::handleDeviceCall(const QDBusMessage& message)
         return;
     }
     QVariantList reply = perform(method, message.arguments());
-    if (mode == QLatin1String("partial"))
-        reply = reply.mid(0, 1);
+    if (mode == QLatin1String("partial") && !reply.isEmpty())
+        reply.removeLast();   // acted on, but the answer comes short
     m_bus.send(message.createReply(reply));
 }
 

@@ -12,7 +12,8 @@ class CallLog;
 // calls, with plausible device state behind them, and the broadcast signals.
 // A second interface on the same object lets tests and people steer it:
 // emit any broadcast signal, make a method answer empty, with an error or
-// not at all, and read the device state.
+// not at all, or without its last reply argument ("partial"), and read the
+// device state.
 class SystemManager : public QDBusVirtualObject
 {
     Q_OBJECT
