@@ -37,6 +37,7 @@ VexaDialog::VexaDialog(QWidget* parent, bool framed)
     bar.setColor(QPalette::Window, Qt::black);
     title_bar_->setPalette(bar);
     title_bar_->setAutoFillBackground(true);
+    title_bar_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
     title_label_ = new VexaLabel(QString(), title_bar_);
     title_label_->useTitleBarStyle();
@@ -60,6 +61,9 @@ VexaDialog::VexaDialog(QWidget* parent, bool framed)
     vbox_ = new QVBoxLayout;
     vbox_->setContentsMargins(4, 4, 4, 4);
     outer->addLayout(vbox_, 1);
+    // Room left over when the contents cannot grow goes below them, so the
+    // title bar stays at the top.
+    outer->addStretch(0);
 
     connect(close_button_, &QPushButton::clicked, this, &VexaDialog::onCloseClicked);
 }

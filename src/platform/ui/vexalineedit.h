@@ -5,7 +5,9 @@
 namespace ui {
 
 // A line edit that reports when it gains the focus. Gaining the focus
-// never selects its text, so typing adds to what is there.
+// never selects its text, so typing adds to what is there. Return and
+// Enter end at the edit (act on returnPressed); other keys it does not use
+// go on to the parent as usual.
 class VexaLineEdit : public QLineEdit
 {
     Q_OBJECT
@@ -19,6 +21,7 @@ signals:
     void getFocus(VexaLineEdit* edit);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
 };
 

@@ -170,6 +170,16 @@ void TestUiWidgets::lineEditReportsFocus()
     QVERIFY(!second->hasSelectedText());
     QTest::keyClicks(second, QStringLiteral("!"));
     QCOMPARE(second->text(), QStringLiteral("kept!"));
+
+    // Enter is used up by the edit; Escape goes on to the parent.
+    QSignalSpy returned(second, &QLineEdit::returnPressed);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Enter, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(second, &enter);
+    QVERIFY(enter.isAccepted());
+    QCOMPARE(returned.size(), 1);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(second, &escape);
+    QVERIFY(!escape.isAccepted());
 }
 
 void TestUiWidgets::checkBoxSelectOnClick()
