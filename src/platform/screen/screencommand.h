@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <QMetaType>
+
 namespace vexa {
 namespace screen {
 
@@ -73,3 +75,5 @@ static_assert(offsetof(ScreenCommand, wait) == 160, "wire layout");
 
 } // namespace screen
 } // namespace vexa
+
+Q_DECLARE_METATYPE(vexa::screen::ScreenCommand::WaitMode)

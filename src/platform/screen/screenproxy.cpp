@@ -66,7 +66,14 @@ void sendCommand(ScreenCommand::WaitMode wait)
         while (socket->hasPendingDatagrams())
             socket->readDatagram(stale, sizeof stale);
     }
-    const qint64 written = socket->write(reinterpret_cast<const char*>(&g_command), sizeof g_command);
+    const char* record = reinterpret_cast<const char*>(&g_command);
+    qint64 written = socket->write(record, sizeof g_command);
+    if (written < 0) {
+        // The host's "port unreachable" for an earlier datagram, sent while
+        // the service was away, fails this send without sending it (Qt does
+        // not say why); the error is consumed by then, so try once more.
+        written = socket->write(record, sizeof g_command);
+    }
     if (written != qint64(sizeof g_command))
         qDebug() << "screen command not delivered:" << socket->errorString();
     if (!replyWait)
@@ -275,30 +282,35 @@ void ScreenProxy::fillScreen(unsigned char color)
 const QRect& ScreenProxy::screenRegion(const QWidget* widget, const QRect* rect)
 {
     const QRect screen = desktopGeometry();
-    const int W = screen.width();
-    const int H = screen.height();
-
     QRect r = screen;
     if (widget)
         r = QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
     if (rect)
         r = *rect;
+    region = mapToPanel(r, screen, sys::DisplayRotation::degrees());
+    return region;
+}
 
-    // The panel is not rotated; the logical screen is. Map into the panel's
-    // coordinates, where a quarter turn swaps the screen's sides.
+QRect ScreenProxy::mapToPanel(const QRect& logical, const QRect& screen, int degrees)
+{
+    // The panel is not rotated; the logical screen is. A quarter turn swaps
+    // the screen's sides.
+    const int W = screen.width();
+    const int H = screen.height();
+    const int x1 = logical.left();
+    const int y1 = logical.top();
+    const int x2 = logical.right();
+    const int y2 = logical.bottom();
+    QRect r = logical;
     QRect bounds = screen;
     const QRect transposed(screen.topLeft(), QSize(H, W));
-    const int x1 = r.left();
-    const int y1 = r.top();
-    const int x2 = r.right();
-    const int y2 = r.bottom();
-    switch (sys::DisplayRotation::degrees()) {
+    switch (degrees) {
     case 90:
         r.setCoords(y1, W - 1 - x2, y2, W - 1 - x1);
         bounds = transposed;
         break;
     case 180:
-        qDebug("destk %d %d rect %d %d %d %d", W, H, x1, y1, r.width(), r.height());
+        qDebug("destk %d %d rect %d %d %d %d", W, H, x1, y1, logical.width(), logical.height());
         r.setCoords(W - 1 - x2, H - 1 - y2, W - 1 - x1, H - 1 - y1);
         break;
     case 270:
@@ -308,8 +320,7 @@ const QRect& ScreenProxy::screenRegion(const QWidget* widget, const QRect* rect)
     default:
         break;
     }
-    region = r.intersected(bounds);
-    return region;
+    return r.intersected(bounds);
 }
 
 } // namespace screen

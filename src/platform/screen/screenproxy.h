@@ -2,6 +2,7 @@
 
 #include "platform/screen/screencommand.h"
 
+#include <QMetaType>
 #include <QRect>
 
 class QPoint;
@@ -76,6 +77,9 @@ public:
     // coordinates (it wins over the widget), or of the whole screen; turned
     // into the panel's own coordinates and clipped to it.
     const QRect& screenRegion(const QWidget* widget, const QRect* rect);
+    // A rectangle of a logical screen turned by degrees (0, 90, 180, 270)
+    // into the panel's coordinates, clipped to the panel.
+    static QRect mapToPanel(const QRect& logical, const QRect& screen, int degrees);
 
 private:
     void sendRegion(const QWidget* widget, const QRect* rect, Waveform w, bool full_update,
@@ -93,3 +97,5 @@ private:
 
 } // namespace screen
 } // namespace vexa
+
+Q_DECLARE_METATYPE(vexa::screen::ScreenProxy::Waveform)

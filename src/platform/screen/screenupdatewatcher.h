@@ -24,15 +24,19 @@ public:
 
     bool isQueueEmpty() const;
 
+    // The slots are also called by name; their types are spelled in full so
+    // that the signatures match what callers outside the namespace write.
 public Q_SLOTS:
     void addWatcher(QWidget* widget, int gc_interval);
     void addWatcher(QWidget* widget);
     void removeWatcher(QWidget* widget);
-    void enqueue(QWidget* widget, ScreenProxy::Waveform w, ScreenCommand::WaitMode wait);
-    void enqueue(QWidget* widget, ScreenProxy::Waveform w);
+    void enqueue(QWidget* widget, vexa::screen::ScreenProxy::Waveform w,
+                 vexa::screen::ScreenCommand::WaitMode wait);
+    void enqueue(QWidget* widget, vexa::screen::ScreenProxy::Waveform w);
     void enqueue(QWidget* widget);
-    void enqueue(QWidget* widget, QRect rc, ScreenProxy::Waveform w, ScreenCommand::WaitMode wait);
-    void enqueue(QWidget* widget, QRect rc, ScreenProxy::Waveform w);
+    void enqueue(QWidget* widget, QRect rc, vexa::screen::ScreenProxy::Waveform w,
+                 vexa::screen::ScreenCommand::WaitMode wait);
+    void enqueue(QWidget* widget, QRect rc, vexa::screen::ScreenProxy::Waveform w);
     void dwEnqueueStart(QWidget* widget, QRect rc);
     void dwEnqueueEnd(QWidget* widget, QRect rc);
     void updateScreen();
