@@ -104,6 +104,11 @@ void VexaKeyboard::relabel()
 
 void VexaKeyboard::initFocus()
 {
+    if (page_ != KeyboardData::LETTERS || shift_ != KeyboardData::SHIFT_OFF) {
+        page_ = KeyboardData::LETTERS;
+        shift_ = KeyboardData::SHIFT_OFF;
+        relabel();
+    }
     QAbstractButton* first = nullptr;
     for (int r = 0; r < characters_->rowCount() && !first; ++r) {
         for (int c = 0; c < characters_->columnCount(r); ++c) {

@@ -30,8 +30,9 @@ public:
     explicit VexaKeyboard(QWidget* parent = nullptr);
     ~VexaKeyboard() override;
 
-    // Puts the visible focus on the first letter key, and gives the
-    // keyboard the keyboard focus when nothing in its window has it.
+    // Starts afresh: letters page, no shift, the visible focus on the first
+    // letter key; gives the keyboard the keyboard focus when nothing in its
+    // window has it.
     void initFocus();
 
     void setReceiver(QWidget* receiver);

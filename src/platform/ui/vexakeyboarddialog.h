@@ -8,7 +8,9 @@ class VexaKeyboard;
 class VexaLineEdit;
 
 // One-line text entry: the title, a line edit and the on-screen keyboard,
-// docked to the bottom of the screen across its width.
+// docked to the bottom of the screen across its width. With the device's
+// keys: arrows walk the keyboard, OK presses a key; from the starting key
+// Up, Up, Left reaches Enter. Back cancels.
 class VexaKeyboardDialog : public VexaDialog
 {
     Q_OBJECT

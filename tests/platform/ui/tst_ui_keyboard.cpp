@@ -281,6 +281,23 @@ void TestUiKeyboard::initialTextAndHardwareTyping()
         QTest::mouseClick(kb->controlKey(KeyboardData::ENTER), Qt::LeftButton);
     });
     QVERIFY(emptied.isEmpty());
+
+    // The short way to Enter from the starting key, whatever the keyboard
+    // was left showing.
+    kb->pressKey(kb->controlKey(KeyboardData::SHIFT));
+    kb->pressKey(kb->controlKey(KeyboardData::PAGE));
+    kb->pressKey(kb->controlKey(KeyboardData::SHIFT)); // disabled on this page
+    QCOMPARE(kb->page(), KeyboardData::SYMBOLS);
+    const QString typed = runPopup(dialog, QString(), [&]() {
+        QCOMPARE(kb->page(), KeyboardData::LETTERS);
+        QCOMPARE(kb->shiftState(), KeyboardData::SHIFT_OFF);
+        QTest::keyClicks(dialog.lineEdit(), QStringLiteral("my notes.txt"));
+        for (Qt::Key k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Left})
+            key(dialog.lineEdit(), k);
+        QCOMPARE(kb->focusedKey(), kb->controlKey(KeyboardData::ENTER));
+        key(dialog.lineEdit(), Qt::Key_Return);
+    });
+    QCOMPARE(typed, QStringLiteral("my notes.txt"));
 }
 
 void TestUiKeyboard::docksToBottomOfParent()
