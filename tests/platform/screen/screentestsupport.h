@@ -63,9 +63,12 @@ public:
         if (!socket.hasPendingDatagrams() && !socket.waitForReadyRead(timeoutMs))
             return QByteArray();
         QByteArray data(int(socket.pendingDatagramSize()), '\0');
-        socket.readDatagram(data.data(), data.size());
+        socket.readDatagram(data.data(), data.size(), &sender, &senderPort);
         return data;
     }
+
+    // Answers whoever sent the last datagram.
+    void answer(const QByteArray& data) { socket.writeDatagram(data, sender, senderPort); }
 
     // Everything that is waiting now.
     QList<QByteArray> takeAll(int settleMs = 100)
@@ -81,6 +84,8 @@ public:
 
 private:
     QUdpSocket socket;
+    QHostAddress sender;
+    quint16 senderPort = 0;
 };
 
 // The real screen-service binary, logging to a private file.
