@@ -2,6 +2,7 @@
 #include "systemmanagerprocess.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -79,6 +80,14 @@ QList<BoolOperation> boolOperations()
     };
 }
 
+int broadcastCount(const SystemManagerProcess& service, const char* name)
+{
+    int count = 0;
+    for (const QJsonObject& entry : service.entries())
+        count += entry.value(QStringLiteral("signal")).toString() == QLatin1String(name);
+    return count;
+}
+
 } // namespace
 
 class SysStatusBusTest : public QObject
@@ -95,6 +104,8 @@ private slots:
     void broadcastSignalsReachListeners_data();
     void broadcastSignalsReachListeners();
     void controlToolReachesClient();
+    void standInRadioAndWpa();
+    void standInLockedRadio();
     void absentServiceFailsQuickly();
     void silentServiceTimesOut();
 
@@ -120,6 +131,11 @@ void SysStatusBusTest::init()
 void SysStatusBusTest::cleanup()
 {
     m_service.stop();
+    // Broadcasts the service sent before it ended are delivered now, not
+    // into the next test's spies: a round trip to the bus puts them all in
+    // our queue, the wait hands them out.
+    QDBusConnection::systemBus().interface()->serviceOwner(QStringLiteral("org.freedesktop.DBus"));
+    QTest::qWait(50);
 }
 
 void SysStatusBusTest::callsArriveAsSent()
@@ -336,6 +352,65 @@ void SysStatusBusTest::controlToolReachesClient()
     QCOMPARE(json.value(QStringLiteral("sdio")).toBool(), true);
     QCOMPARE(json.value(QStringLiteral("sdCard")).toBool(), false);
     QCOMPARE(json.value(QStringLiteral("batteryLevel")).toInt(), 80);
+}
+
+void SysStatusBusTest::standInRadioAndWpa()
+{
+    // The configuration path reaches the command as $1, never as shell text.
+    QVERIFY(m_service.start({QStringLiteral("--wpa-command"),
+                             QStringLiteral("printf %s \"$1\" >/tmp/lirro_wpa_started"),
+                             QStringLiteral("--wpa-stop-command"),
+                             QStringLiteral("touch /tmp/lirro_wpa_stopped"),
+                             QStringLiteral("--address-command"),
+                             QStringLiteral("touch /tmp/lirro_address")}));
+    SysStatus& s = SysStatus::instance();
+    const QString conf = QStringLiteral("/tmp/my wpa $(touch /tmp/lirro_owned).conf");
+    QVERIFY(!s.startWpaSupplicant(conf));   // radio off
+    QVERIFY(!s.acquireAddress(true));
+    QVERIFY(!QFile::exists(QStringLiteral("/tmp/lirro_wpa_started")));
+
+    QSignalSpy sdio(&s, &SysStatus::sdioChangedSignal);
+    QVERIFY(s.enableSdio(true));
+    QTRY_COMPARE(sdio.count(), 1);
+    QCOMPARE(sdio.at(0).at(0).toBool(), true);
+    QVERIFY(s.enableSdio(true));   // no change, no broadcast
+    QVERIFY(s.sdioState());
+
+    QVERIFY(s.startWpaSupplicant(conf));
+    QFile started(QStringLiteral("/tmp/lirro_wpa_started"));
+    QVERIFY(started.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(started.readAll()), conf);
+    QVERIFY(!QFile::exists(QStringLiteral("/tmp/lirro_owned")));
+    QVERIFY(serviceState().value(QStringLiteral("wpaSupplicant")).toBool());
+
+    QVERIFY(s.acquireAddress(true));
+    QVERIFY(QFile::exists(QStringLiteral("/tmp/lirro_address")));
+    QTRY_VERIFY(broadcastCount(m_service, "addressAcquired") == 1);
+
+    QVERIFY(s.stopWpaSupplicant());
+    QVERIFY(QFile::exists(QStringLiteral("/tmp/lirro_wpa_stopped")));
+    QVERIFY(!serviceState().value(QStringLiteral("wpaSupplicant")).toBool());
+
+    QVERIFY(s.enableSdio(false));
+    QTRY_COMPARE(sdio.count(), 2);
+    QCOMPARE(sdio.at(1).at(0).toBool(), false);
+    QVERIFY(!s.sdioState());
+    QCOMPARE(broadcastCount(m_service, "sdioChangedSignal"), 2);
+    QCOMPARE(warnings, QStringList());
+}
+
+void SysStatusBusTest::standInLockedRadio()
+{
+    QVERIFY(m_service.start({QStringLiteral("--sdio-locked")}));
+    SysStatus& s = SysStatus::instance();
+    QSignalSpy sdio(&s, &SysStatus::sdioChangedSignal);
+    QVERIFY(!s.enableSdio(true));
+    QVERIFY(!s.sdioState());
+    QVERIFY(s.enableSdio(false));   // already off
+    QVERIFY(!s.startWpaSupplicant(QStringLiteral("/etc/wpa.conf")));
+    QTest::qWait(100);
+    QCOMPARE(sdio.count(), 0);
+    QCOMPARE(broadcastCount(m_service, "sdioChangedSignal"), 0);
 }
 
 void SysStatusBusTest::absentServiceFailsQuickly()
