@@ -186,13 +186,19 @@ bool FS_VIEW::actionMenu()
 
 void FS_VIEW::actionHidden(bool show)
 {
+    // The model keeps every row that a persistent index points at, so a
+    // selected or current hidden entry would stay listed: let go of them
+    // before filtering.
+    clearSelection();
+    if (!show && currentIndex().isValid() && model->fileInfo(currentIndex()).isHidden())
+        setCurrentIndex(QModelIndex()); // also drops the view's selection anchor
+
     QDir::Filters filters = model->filter();
     if (show)
         filters |= QDir::Hidden;
     else
         filters &= ~QDir::Filters(QDir::Hidden);
     model->setFilter(filters);
-    clearSelection();
 }
 
 void FS_VIEW::actionBtnBack()
@@ -271,6 +277,9 @@ void FS_VIEW::paintEvent(QPaintEvent* event)
 
 void FS_VIEW::resizeEvent(QResizeEvent* event)
 {
+    // Called for the view and for its viewport (a scroll area forwards the
+    // viewport's resizes here); the columns fill the viewport, so the list
+    // never needs a horizontal scroll bar.
     QTreeView::resizeEvent(event);
     const QFontMetrics metrics(font());
     const int sizeWidth = metrics.horizontalAdvance(QString::fromLatin1(SizeColumnSample));
@@ -278,7 +287,7 @@ void FS_VIEW::resizeEvent(QResizeEvent* event)
     setColumnWidth(SizeColumn, sizeWidth);
     setColumnHidden(TypeColumn, true);
     setColumnWidth(DateColumn, dateWidth);
-    setColumnWidth(NameColumn, event->size().width() - sizeWidth - dateWidth);
+    setColumnWidth(NameColumn, viewport()->width() - sizeWidth - dateWidth);
 }
 
 // ---- Commands whose bodies come with the file commands, running programs
