@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyledItemDelegate>
@@ -21,6 +22,20 @@ public:
 };
 
 const QString Flash = QStringLiteral("/media/flash");
+
+// Stands for the main window: records the keys the list lets through.
+class KeyRecorder : public QWidget
+{
+public:
+    QList<QPair<QEvent::Type, int>> keys;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override { keys.append({ event->type(), event->key() }); }
+    void keyReleaseEvent(QKeyEvent* event) override
+    {
+        keys.append({ event->type(), event->key() });
+    }
+};
 
 } // namespace
 
@@ -390,6 +405,41 @@ private slots:
         QCOMPARE(view.currentIndex(), fiction);
         QTest::mouseDClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, centre);
         QCOMPARE(view.dir.canonicalPath(), QStringLiteral("/media/flash/books/fiction"));
+    }
+
+    void keysForTheMainWindow()
+    {
+        KeyRecorder window;
+        auto* view = new FS_VIEW(&window);
+        window.resize(600, 600);
+        view->resize(600, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        view->setFocus();
+        QVERIFY(showDirectory(*view, QStringLiteral("/media/flash/many")));
+        view->setCurrentIndex(rowIndex(*view, 0));
+
+        using Key = QPair<QEvent::Type, int>;
+        for (bool multi : { false, true }) {
+            view->multiSelect = multi;
+            window.keys.clear();
+            QTest::keyClick(view, Qt::Key_Escape);
+            QTest::keyClick(view, Qt::Key_Menu);
+            QTest::keyRelease(view, Qt::Key_Right);
+            QCOMPARE(window.keys, (QList<Key>{ { QEvent::KeyPress, Qt::Key_Escape },
+                                               { QEvent::KeyRelease, Qt::Key_Escape },
+                                               { QEvent::KeyPress, Qt::Key_Menu },
+                                               { QEvent::KeyRelease, Qt::Key_Menu },
+                                               { QEvent::KeyRelease, Qt::Key_Right } }));
+
+            // The list keeps Left (Back) and the cursor keys to itself.
+            window.keys.clear();
+            QTest::keyRelease(view, Qt::Key_Left);
+            QTest::keyPress(view, Qt::Key_Down);
+            QVERIFY(window.keys.isEmpty());
+            QVERIFY(showDirectory(*view, QStringLiteral("/media/flash/many")));
+            view->setCurrentIndex(rowIndex(*view, 0));
+        }
     }
 
     void outlineOfTheMovingCursor()
