@@ -12,6 +12,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QPaintEvent>
+#include <QMouseEvent>
 #include <QResizeEvent>
 
 namespace {
@@ -78,6 +79,9 @@ FS_VIEW::FS_VIEW(QWidget* parent)
     setColumnHidden(TypeColumn, true);
 
     connect(this, &QAbstractItemView::activated, this, &FS_VIEW::handleItemActivation);
+    // Rows arrive and get sorted after a change of directory.
+    connect(model, &QAbstractItemModel::layoutChanged, this, &FS_VIEW::placeFirstRowCursor);
+    connect(model, &QAbstractItemModel::rowsInserted, this, &FS_VIEW::placeFirstRowCursor);
     connect(&sys::SysStatus::instance(), &sys::SysStatus::mouseLongPress, this,
             qOverload<QPoint, QSize>(&FS_VIEW::actionMenu));
 
@@ -134,8 +138,24 @@ bool FS_VIEW::setDirectory(QString& path)
     clearSelection();
     setSelectionMode(QAbstractItemView::ContiguousSelection);
 
+    // The model lists a directory in the background and sorts it later; the
+    // view's own default would leave the cursor on whichever entry arrived
+    // first (often the last row once sorted). Keep it on the first row until
+    // the user moves.
+    cursorPending = true;
+    placeFirstRowCursor();
+
     emit pathChanged(path);
     return true;
+}
+
+void FS_VIEW::placeFirstRowCursor()
+{
+    if (!cursorPending)
+        return;
+    const QModelIndex first = model->index(0, NameColumn, rootIndex());
+    if (first.isValid() && selectionModel() != nullptr)
+        selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
 }
 
 bool FS_VIEW::actionMenu(QPoint p, QSize s)
@@ -210,8 +230,10 @@ void FS_VIEW::actionBtnBack()
     // A directory that can no longer be entered drops out of the ring.
     if (!setDirectory(path))
         return;
-    if (entry.index.isValid())
+    if (entry.index.isValid()) {
+        cursorPending = false;
         setCurrentIndex(entry.index);
+    }
     if (!history.contains(entry))
         history.prepend(entry);
 }
@@ -250,8 +272,15 @@ void FS_VIEW::translateKey(QKeyEvent* event) const
 
 void FS_VIEW::keyPressEvent(QKeyEvent* event)
 {
+    cursorPending = false;
     translateKey(event);
     QTreeView::keyPressEvent(event);
+}
+
+void FS_VIEW::mousePressEvent(QMouseEvent* event)
+{
+    cursorPending = false;
+    QTreeView::mousePressEvent(event);
 }
 
 void FS_VIEW::keyReleaseEvent(QKeyEvent* event)

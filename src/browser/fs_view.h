@@ -14,6 +14,7 @@
 class QFileInfo;
 class QFormLayout;
 class QKeyEvent;
+class QMouseEvent;
 class QPaintEvent;
 class QProcess;
 class QResizeEvent;
@@ -122,6 +123,7 @@ protected slots:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -135,6 +137,13 @@ protected:
 private:
     // Shift for the navigation keys while Multiselect is on.
     void translateKey(QKeyEvent* event) const;
+    // Puts the cursor on the first row of a newly shown directory while the
+    // model lists and sorts it.
+    void placeFirstRowCursor();
+
+    // A newly shown directory still waits for its cursor; cleared by the
+    // user's first key or tap and by the Back ring restoring a row.
+    bool cursorPending = false;
 };
 
 #endif

@@ -147,6 +147,39 @@ private slots:
         QVERIFY(!view.selectionModel()->hasSelection());
     }
 
+    void cursorStartsOnFirstRow()
+    {
+        // Focused while the directory is still being listed, as at start-up:
+        // once listed and sorted, the cursor is on the first row.
+        FS_VIEW view;
+        view.resize(600, 700);
+        view.show();
+        QApplication::setActiveWindow(&view);
+        view.setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QVERIFY(showDirectory(view, Flash));
+        QVERIFY(QTest::qWaitFor([&] { return view.currentIndex().isValid(); }, 2000));
+        QCOMPARE(view.currentIndex().row(), 0);
+        QCOMPARE(view.model->fileName(view.currentIndex()), QStringLiteral("books"));
+
+        // Also in a directory the model has listed before.
+        QVERIFY(showDirectory(view, QStringLiteral("/media/flash/documents")));
+        QVERIFY(showDirectory(view, Flash));
+        QTest::qWait(50);
+        QCOMPARE(view.currentIndex().row(), 0);
+
+        // The user's own move is not undone by later changes to the list.
+        QTest::keyClick(&view, Qt::Key_Down);
+        QCOMPARE(view.currentIndex().row(), 1);
+        QFile added(QStringLiteral("/media/flash/aaa_new.txt"));
+        QVERIFY(added.open(QIODevice::WriteOnly));
+        added.close();
+        QVERIFY(QTest::qWaitFor([&] { return indexOf(view, QStringLiteral("aaa_new.txt")).isValid(); }, 5000));
+        QTest::qWait(100);
+        QCOMPARE(view.model->fileName(view.currentIndex()), QStringLiteral("dicts"));
+        QVERIFY(added.remove());
+    }
+
     void backRing()
     {
         FS_VIEW view;

@@ -56,6 +56,10 @@ void ShellEndToEnd::startBrowseAndLeave() {
         if (isGuScreenUpdate(log[i]))
             update = i;
     }
+    if (lines < 0) {
+        for (const QJsonObject& o : log)
+            qWarning().noquote() << QJsonDocument(o).toJson(QJsonDocument::Compact);
+    }
     QVERIFY2(lines >= 0, "no outline drawn for the cursor step");
     QVERIFY(update > lines);
     QCOMPARE(log[lines].value("point_count").toInt(), 5);

@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUdpSocket>
-#include <QtEndian>
 #include <QtTest>
 
 namespace {
@@ -21,11 +20,11 @@ QString serviceProgram()
 
 QByteArray command(qint32 type, qint32 wait)
 {
-    QByteArray data(164, '\0');
-    qToUnaligned<qint32>(type, data.data());
-    qToUnaligned<qint32>(3, data.data() + 4);
-    qToUnaligned<qint32>(wait, data.data() + 160);
-    return data;
+    qint32 words[41] = {};
+    words[0] = type;
+    words[1] = 3;
+    words[40] = wait;
+    return QByteArray(reinterpret_cast<const char*>(words), sizeof words);
 }
 
 QList<QJsonObject> readLog(const QString& path, int count)
