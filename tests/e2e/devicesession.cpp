@@ -14,6 +14,8 @@ constexpr char kDisplay[] = ":7";
 constexpr char kLogDir[] = "/tmp/lirro-e2e";
 constexpr int kWidth = 600;
 constexpr int kHeight = 800;
+// The device's window system lays fonts out at 72 dpi.
+constexpr int kFontDpi = 72;
 
 QString buildDir() { return qEnvironmentVariable("LIRRO_BUILD_DIR"); }
 
@@ -78,6 +80,7 @@ bool DeviceSession::start(const QStringList& lirroArgs) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", display_);
     env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("QT_FONT_DPI", QString::number(kFontDpi));
     lirro_.setProcessEnvironment(env);
     lirro_.setWorkingDirectory("/media/flash");
     lirro_.setStandardOutputFile(dir_ + "/lirro.out");
