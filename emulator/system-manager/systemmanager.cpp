@@ -222,23 +222,30 @@ void SystemManager::logCall(const QDBusMessage& message, bool control)
     m_log->write(entry);
 }
 
+bool SystemManager::acceptCall(const QDBusMessage& message, const void* known)
+{
+    const auto* member = static_cast<const Member*>(known);
+    if (!member) {
+        m_bus.send(message.createErrorReply(QLatin1String(kUnknownMethodError),
+                                            QStringLiteral("No such method: %1").arg(message.member())));
+        return false;
+    }
+    if (message.signature() != QLatin1String(member->in)) {
+        m_bus.send(message.createErrorReply(
+            QLatin1String(kInvalidArgsError),
+            QStringLiteral("%1 takes (%2), got (%3)")
+                .arg(message.member(), QLatin1String(member->in), message.signature())));
+        return false;
+    }
+    return true;
+}
+
 void SystemManager::handleDeviceCall(const QDBusMessage& message)
 {
     logCall(message, false);
     const QString method = message.member();
-    const Member* spec = find(kMethods, method);
-    if (!spec) {
-        m_bus.send(message.createErrorReply(QLatin1String(kUnknownMethodError),
-                                            QStringLiteral("No such method: %1").arg(method)));
+    if (!acceptCall(message, find(kMethods, method)))
         return;
-    }
-    if (message.signature() != QLatin1String(spec->in)) {
-        m_bus.send(message.createErrorReply(
-            QLatin1String(kInvalidArgsError),
-            QStringLiteral("%1 takes (%2), got (%3)")
-                .arg(method, QLatin1String(spec->in), message.signature())));
-        return;
-    }
     const QString mode = m_modes.value(method, QStringLiteral("normal"));
     if (mode == QLatin1String("silent"))
         return;   // the caller waits for its own timeout
@@ -347,19 +354,8 @@ void SystemManager::handleControlCall(const QDBusMessage& message)
 {
     logCall(message, true);
     const QString method = message.member();
-    const Member* spec = find(kControlMethods, method);
-    if (!spec) {
-        m_bus.send(message.createErrorReply(QLatin1String(kUnknownMethodError),
-                                            QStringLiteral("No such method: %1").arg(method)));
+    if (!acceptCall(message, find(kControlMethods, method)))
         return;
-    }
-    if (message.signature() != QLatin1String(spec->in)) {
-        m_bus.send(message.createErrorReply(
-            QLatin1String(kInvalidArgsError),
-            QStringLiteral("%1 takes (%2), got (%3)")
-                .arg(method, QLatin1String(spec->in), message.signature())));
-        return;
-    }
     const QVariantList args = message.arguments();
     if (method == QLatin1String("state")) {
         m_bus.send(message.createReply(
@@ -391,12 +387,12 @@ void SystemManager::handleControlCall(const QDBusMessage& message)
 
 bool SystemManager::emitBroadcast(const QString& name, const QStringList& args, QString* error)
 {
-    const Member* spec = find(kSignals, name);
-    if (!spec) {
+    const Member* signal = find(kSignals, name);
+    if (!signal) {
         *error = QStringLiteral("unknown signal %1").arg(name);
         return false;
     }
-    const QByteArray types(spec->in);
+    const QByteArray types(signal->in);
     if (args.size() != types.size()) {
         *error = QStringLiteral("%1 takes %2 arguments (%3), got %4")
                      .arg(name)

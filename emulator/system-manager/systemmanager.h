@@ -39,6 +39,9 @@ public:
     QJsonObject state() const;
 
 private:
+    // Answers unknown methods and wrong argument types with an error reply;
+    // known is the method's entry in its table, or null.
+    bool acceptCall(const QDBusMessage& message, const void* known);
     void handleDeviceCall(const QDBusMessage& message);
     void handleControlCall(const QDBusMessage& message);
     QVariantList perform(const QString& method, const QVariantList& args);
