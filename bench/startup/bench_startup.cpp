@@ -51,8 +51,8 @@ Sample measure(QUdpSocket& socket, const QString& program, const QStringList& ar
         socket.receiveDatagram();
     Sample s;
     QProcess proc;
-    proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     proc.setStandardOutputFile(QProcess::nullDevice());
+    proc.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
     proc.start(program, args);
