@@ -1,14 +1,17 @@
 #include "screenservice.h"
 
+#include "panelemulator.h"
+
 #include <QFileDevice>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
-ScreenService::ScreenService(QIODevice* log, QObject* parent)
+ScreenService::ScreenService(QIODevice* log, PanelEmulator* panel, QObject* parent)
     : QObject(parent)
     , logDevice(log)
+    , panel(panel)
     , socket(new QUdpSocket(this))
 {
     clock.start();
@@ -30,8 +33,20 @@ void ScreenService::readDatagrams()
         const QNetworkDatagram datagram = socket->receiveDatagram();
         if (!datagram.isValid())
             continue;
+        if (panel && datagram.data() == STATS_REQUEST) {
+            const QByteArray json = QJsonDocument(panel->stats()).toJson(QJsonDocument::Compact);
+            socket->writeDatagram(json, datagram.senderAddress(), quint16(datagram.senderPort()));
+            continue;
+        }
         const CommandDecoder::Command command = CommandDecoder::decode(datagram.data());
-        log(CommandDecoder::toJson(command));
+        QJsonObject entry = CommandDecoder::toJson(command);
+        if (panel && command.valid) {
+            // Applied before the answer goes out: a client that waits sees
+            // the panel done.
+            const Panel::Change change = panel->apply(command);
+            entry.insert(QStringLiteral("pixels_updated"), double(change.changed));
+        }
+        log(entry);
         if (CommandDecoder::wantsReply(command)) {
             // The client reads the answer back into its command record, so
             // echoing the request leaves that record as it was.
