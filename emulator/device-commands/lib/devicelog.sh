@@ -13,6 +13,18 @@ json_string() {
     s=${s//$'\n'/\\n}
     s=${s//$'\r'/\\r}
     s=${s//$'\t'/\\t}
+    local ctl=$'[\x01-\x1f\x7f]'
+    if [[ "$s" =~ $ctl ]]; then   # rare: spell the other control characters out
+        local out="" c i
+        for ((i = 0; i < ${#s}; i++)); do
+            c=${s:i:1}
+            if [[ "$c" =~ $ctl ]]; then
+                printf -v c '\\u%04x' "'$c"
+            fi
+            out+=$c
+        done
+        s=$out
+    fi
     printf '"%s"' "$s"
 }
 

@@ -57,6 +57,12 @@ restart_after_handoff() {
     expect_file_has "log: stop" "$work/log" '"event":"stop","status":0}'
     expect_eq "log: one JSON object per line" 7 "$(grep -c '^{"time":"[0-9T:.-]*Z","event":"[a-z]*".*}$' "$work/log")"
 
+    # Arguments that need escaping stay valid JSON in the log.
+    reset 123 0
+    launch 'say "hi"' $'tab\there' 'back\slash' $'\x01' 'Müller'
+    expect_file_has "log: escaped args" "$work/log" \
+        '"args":["say \"hi\"","tab\there","back\\slash","\u0001","Müller","ZorUdu123"]}'
+
     reset 124 0
     expect_status "mount, open and sync" 0 launch
     expect_eq "124 restarts with ZorUdu124" "lirro mount lirro|ZorUdu124" "$(order)"
