@@ -174,11 +174,25 @@ QByteArray Panel::toPhysical(const QByteArray& logical, const QSize& logicalSize
         return logical;
 
     // The client's own region mapping, taken at three pixels, gives where a
-    // logical pixel lands: an origin and one step for x and one for y.
-    auto at = [&](int x, int y) { return ScreenProxy::mapToPanel(QRect(x, y, 1, 1), screen, degrees).topLeft(); };
-    const QPoint origin = at(0, 0);
-    const QPoint stepX = logicalSize.width() > 1 ? at(1, 0) - origin : QPoint(0, 0);
-    const QPoint stepY = logicalSize.height() > 1 ? at(0, 1) - origin : QPoint(0, 0);
+    // logical pixel lands: an origin and one step for x and one for y. Kept
+    // for the next call, which nearly always has the same screen.
+    struct Steps {
+        QSize size;
+        int degrees = -1;
+        QPoint origin, stepX, stepY;
+    };
+    static Steps steps;
+    if (steps.size != logicalSize || steps.degrees != degrees) {
+        auto at = [&](int x, int y) { return ScreenProxy::mapToPanel(QRect(x, y, 1, 1), screen, degrees).topLeft(); };
+        steps.size = logicalSize;
+        steps.degrees = degrees;
+        steps.origin = at(0, 0);
+        steps.stepX = logicalSize.width() > 1 ? at(1, 0) - steps.origin : QPoint(0, 0);
+        steps.stepY = logicalSize.height() > 1 ? at(0, 1) - steps.origin : QPoint(0, 0);
+    }
+    const QPoint origin = steps.origin;
+    const QPoint stepX = steps.stepX;
+    const QPoint stepY = steps.stepY;
 
     QByteArray out(turned.width() * turned.height(), Qt::Uninitialized);
     char* dst = out.data();
