@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QTimer>
+
+// The raw panel picture the screen service writes: width * height bytes of
+// 8-bit grey, rows top to bottom, replaced atomically on every change.
+// Watches the file's directory (the file itself is replaced, so a watch on it
+// would be lost) and polls cheaply in case a notification is missed.
+class PanelFile : public QObject {
+    Q_OBJECT
+public:
+    PanelFile(const QString& path, const QSize& size, QObject* parent = nullptr);
+
+    static QImage read(const QString& path, const QSize& size, QString* error = nullptr);
+
+    QImage image() const { return m_image; }
+    QString error() const { return m_error; }
+
+public slots:
+    // Reads the file again when it is not the one read last.
+    void check();
+
+signals:
+    void changed(const QImage& image);
+    void errorChanged(const QString& error);
+
+private:
+    struct Stamp {
+        qint64 inode = -1;
+        qint64 size = -1;
+        qint64 mtimeNs = -1;
+        bool operator==(const Stamp& o) const
+        {
+            return inode == o.inode && size == o.size && mtimeNs == o.mtimeNs;
+        }
+    };
+    static Stamp stampOf(const QString& path);
+    void setError(const QString& error);
+
+    QString m_path;
+    QSize m_size;
+    QFileSystemWatcher m_watcher;
+    QTimer m_poll;
+    Stamp m_stamp;
+    bool m_checked = false;
+    QImage m_image;
+    QString m_error;
+};

@@ -1,0 +1,71 @@
+#include "systemstatus.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QStringList>
+
+namespace {
+const int kPollMs = 500;
+// The forwarder refreshes the file twice a second; older than this, it stopped.
+const qint64 kStaleMs = 3000;
+const char* const kSeparator = "   ";
+}
+
+SystemStatus::SystemStatus(const QString& stateFile, QObject* parent)
+    : QObject(parent)
+    , m_path(stateFile)
+{
+    m_timer.setInterval(kPollMs);
+    connect(&m_timer, &QTimer::timeout, this, &SystemStatus::poll);
+    m_timer.start();
+    poll();
+}
+
+QString SystemStatus::describe(const QJsonObject& state)
+{
+    QStringList parts;
+    // The indicator shows while the program is busy and asked for it.
+    const bool busy = state.value(QLatin1String("busy")).toBool()
+        && state.value(QLatin1String("busyIndicator")).toBool();
+    parts << (busy ? QStringLiteral("Busy") : QStringLiteral("Ready"));
+    parts << (state.value(QLatin1String("sdCard")).toBool() ? QStringLiteral("SD card in")
+                                                           : QStringLiteral("No SD card"));
+    parts << (state.value(QLatin1String("sdio")).toBool() ? QStringLiteral("Wi-Fi on")
+                                                         : QStringLiteral("Wi-Fi off"));
+    const QJsonValue level = state.value(QLatin1String("batteryLevel"));
+    const QJsonValue status = state.value(QLatin1String("batteryStatus"));
+    if (level.isDouble()) {
+        QString battery = QStringLiteral("Battery %1%").arg(level.toInt());
+        if (status.isDouble())
+            battery += QStringLiteral(" (status %1)").arg(status.toInt());
+        parts << battery;
+    } else {
+        parts << QStringLiteral("Battery unknown");
+    }
+    return parts.join(QLatin1String(kSeparator));
+}
+
+QString SystemStatus::describeFile(const QString& path, const QDateTime& now)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("System manager not started");
+    const QDateTime written = QFileInfo(file).lastModified();
+    if (written.msecsTo(now) > kStaleMs)
+        return QStringLiteral("System manager not answering");
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return QStringLiteral("System manager state unreadable");
+    return describe(doc.object());
+}
+
+void SystemStatus::poll()
+{
+    const QString text = describeFile(m_path, QDateTime::currentDateTime());
+    if (text == m_text)
+        return;
+    m_text = text;
+    emit textChanged(m_text);
+}
