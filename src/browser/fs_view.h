@@ -60,6 +60,9 @@ public:
 
     // Checks and starts a command line in the background; true if it started.
     bool runProgram(const QString& commandLine);
+    // The same for a program and its arguments that are already apart (file
+    // names that no quoting of a command line could carry).
+    bool runProgram(const QStringList& arguments);
 
     // File operation engine: runs kind over every clipboard entry, into the
     // current directory (newName replaces the name of a one-entry clipboard).
@@ -133,6 +136,10 @@ protected:
     void addInfoRow(QFormLayout* layout, const char* label, const QString& value);
     // Three permission bits as "rwx " text.
     static QString permissionTriple(int bits);
+    // Activation of a file under /proc or /sys: its text in a window.
+    void showSystemFile(const QString& path);
+    // Activation of a ZIP archive, once confirmed: unzip into a new directory.
+    void extractArchive(const QString& path);
 
 private:
     // Shift for the navigation keys while Multiselect is on.

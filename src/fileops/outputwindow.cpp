@@ -1,0 +1,54 @@
+#include "fileops/outputwindow.h"
+
+#include "browser/screen_watcher.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFont>
+#include <QIODevice>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace {
+
+// As many lines as the panel can hold in the font below.
+const int ShownLines = 57;
+const char* const OutputFontFamily = "Bitstream Vera Sans Mono";
+const int OutputFontPointSize = 15;
+
+QString lastLines(QString text)
+{
+    while (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    int feeds = 0;
+    for (int i = text.size() - 1; i >= 0; --i) {
+        if (text.at(i) == QLatin1Char('\n') && ++feeds == ShownLines)
+            return text.mid(i + 1);
+    }
+    return text;
+}
+
+} // namespace
+
+void showOutputWindow(QIODevice* device, const QString& title)
+{
+    const QString text = lastLines(QString::fromLocal8Bit(device->readAll()));
+
+    QFont font(QString::fromLatin1(OutputFontFamily), OutputFontPointSize);
+    font.setFixedPitch(true);
+    // Where the device's font is missing, still a monospaced one.
+    font.setStyleHint(QFont::Monospace);
+
+    QDialog dialog;
+    auto* label = new QLabel;
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    label->setText(text);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(label);
+    screenWatcher.watch(&dialog);
+    dialog.setWindowTitle(title);
+    dialog.setWindowFlags(dialog.windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    dialog.exec();
+}
