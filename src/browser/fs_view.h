@@ -9,6 +9,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <QTreeView>
 
 class QFileInfo;
@@ -82,6 +83,11 @@ public:
     // Persistent, so that entries follow the rows when the list changes
     // between Copy/Cut and Paste, and go invalid when a row disappears.
     QList<QPersistentModelIndex> clipboard;
+    // The same entries as paths, taken when Copy or Cut was chosen: a row
+    // the model drops or re-lists (after walking elsewhere) leaves its index
+    // invalid, while the path keeps naming the file that was chosen. The
+    // engine works on these.
+    QStringList clipboardPaths;
     bool multiSelect = false;
     OperationKind operationKind = NoOperation;
     QPersistentModelIndex rememberedIndex;
@@ -140,6 +146,8 @@ protected:
     void showSystemFile(const QString& path);
     // Activation of a ZIP archive, once confirmed: unzip into a new directory.
     void extractArchive(const QString& path);
+    // Fills the clipboard (indexes and paths) with rows.
+    void takeClipboard(const QModelIndexList& rows);
 
 private:
     // Shift for the navigation keys while Multiselect is on.
