@@ -5,6 +5,7 @@
 #include "browser/messagebox.h"
 #include "fileops/commandline.h"
 #include "fileops/outputwindow.h"
+#include "fileops/panelrefresh.h"
 #include "fileops/wholescreen.h"
 #include "platform/ui/vexakeyboarddialog.h"
 
@@ -126,8 +127,10 @@ void FS_VIEW::actionRun()
     updateWholeScreen();
     if (command.trimmed().isEmpty())
         return;
-    if (!runProgram(command))
+    if (!runProgram(command)) {
         showMessageBox(this, QMessageBox::Critical, tr("Exec error!"),
                        tr("Can not execute command line:\n%1").arg(command),
                        QMessageBox::Ok | QMessageBox::Cancel);
+        repaintAfterDialog();
+    }
 }

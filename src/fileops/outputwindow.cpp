@@ -1,6 +1,7 @@
 #include "fileops/outputwindow.h"
 
 #include "browser/screen_watcher.h"
+#include "fileops/panelrefresh.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -51,4 +52,6 @@ void showOutputWindow(QIODevice* device, const QString& title)
     dialog.setWindowTitle(title);
     dialog.setWindowFlags(dialog.windowFlags() & ~Qt::WindowContextHelpButtonHint);
     dialog.exec();
+    dialog.hide();
+    repaintAfterDialog();
 }
