@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QRegularExpression>
+#include <QScreen>
 
 #include <csignal>
 #include <cstdio>
@@ -59,6 +60,10 @@ int main(int argc, char* argv[])
     paths.state = parser.value(stateOption);
     paths.input = parser.value(inputOption);
     DeviceWindow window(paths, QSize(size.captured(1).toInt(), size.captured(2).toInt()));
+    // The panel pixel for pixel when the screen has room for it (a first
+    // window is otherwise kept to two thirds of the screen), else scaled down.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window.resize(window.sizeHint().boundedTo(screen->availableGeometry().size()));
     window.show();
     window.panelView()->setFocus();
     return app.exec();
