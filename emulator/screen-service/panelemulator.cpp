@@ -61,6 +61,9 @@ QByteArray PanelEmulator::physicalFramebuffer(QSize* size)
     *size = QSize();
     if (!ensureFramebuffer())
         return QByteArray();
+    // Taken before the pixels: should the server draw in between, the next
+    // look sees another checksum and counts again.
+    sourceChecksum = framebuffer.checksum();
     return Panel::toPhysical(framebuffer.grey(), framebuffer.size(), opts.rotation, size);
 }
 
@@ -129,6 +132,8 @@ void PanelEmulator::recomputeStale()
 void PanelEmulator::recomputeStale(const QByteArray& source, const QSize& size)
 {
     stalePixels = screen.staleAgainst(source, size);
+    staleChecksum = sourceChecksum;
+    staleCommands = commands;
     staleAtMs = clock.elapsed();
     staleCurrent = true;
 }
@@ -163,7 +168,9 @@ QJsonObject PanelEmulator::stats()
             framebufferChangedMs = clock.elapsed();
         }
     }
-    recomputeStale();
+    // Unchanged framebuffer and panel since the last count: it still holds.
+    if (!framebuffer.isOpen() || framebuffer.checksum() != staleChecksum || commands != staleCommands)
+        recomputeStale();
     return figures();
 }
 

@@ -74,6 +74,9 @@ private:
     quint64 lastChecksum = 0;
     qint64 framebufferChangedMs = 0;
     bool staleCurrent = false; // computed since the framebuffer last changed
+    quint64 sourceChecksum = 0;  // of the framebuffer last read
+    quint64 staleChecksum = 0;   // of the framebuffer the stale count was taken on
+    qint64 staleCommands = -1;   // commands applied when it was taken
 
     QMap<QString, qint64> byType;
     QMap<QString, qint64> byWaveform;
