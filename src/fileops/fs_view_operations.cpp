@@ -28,6 +28,14 @@ char copyBlock[CopyBlockSize];
 const qint64 ProgressIntervalMs = 3000;
 const int ProgressEventsMs = 100;
 
+// The size of the file copyFile has just copied (-1: none), so that the
+// running byte count needs no second look at the file.
+qint64 lastCopiedSize = -1;
+
+// While a delete walks a directory: that directory, open, so that its
+// entries are removed by name instead of by walking their whole path again.
+int deleteParentFd = -1;
+
 // Links are left alone on the device's media (their file systems can't hold
 // them).
 const char* const MediaPrefix = "/media/";
@@ -190,10 +198,24 @@ bool FS_VIEW::processItem(const QFileInfo& item, const QString& target)
         }
         const QFileInfoList entries = QDir(item.filePath())
             .entryInfoList(QDir::Dirs | QDir::Files | QDir::Drives | QDir::Hidden, QDir::NoSort);
+        const int outerParentFd = deleteParentFd;
+        if (operationKind == DeleteOperation)
+            deleteParentFd = ::open(QFile::encodeName(item.filePath()).constData(),
+                                    O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        bool go = true;
         for (const QFileInfo& entry : entries) {
-            if (!processItem(entry, target + QLatin1Char('/') + entry.fileName()))
-                return false;
+            if (!processItem(entry, target + QLatin1Char('/') + entry.fileName())) {
+                go = false;
+                break;
+            }
         }
+        if (operationKind == DeleteOperation) {
+            if (deleteParentFd >= 0)
+                ::close(deleteParentFd);
+            deleteParentFd = outerParentFd;
+        }
+        if (!go)
+            return false;
         if (operationKind == MoveOperation || operationKind == DeleteOperation) {
             if (!QDir(item.path()).rmdir(name))
                 return reportFailure(item);
@@ -201,14 +223,33 @@ bool FS_VIEW::processItem(const QFileInfo& item, const QString& target)
         return true;
     }
 
-    if (item.isSymLink() && target.startsWith(QLatin1String(MediaPrefix)))
+    const bool link = item.isSymLink();
+    if (link && target.startsWith(QLatin1String(MediaPrefix)))
         return true;
-    if (transfer && !copyFile(item, target))
+    if (operationKind == DeleteOperation) {
+        // Nothing shows the bytes of a delete: no stat for them. Inside a
+        // walked directory the entry goes by its name there.
+        const int removed = deleteParentFd >= 0
+                                ? ::unlinkat(deleteParentFd, QFile::encodeName(item.fileName()).constData(), 0)
+                                : ::unlink(QFile::encodeName(item.filePath()).constData());
+        if (removed != 0)
+            return reportFailure(item);
+        return true;
+    }
+    if (!transfer) {
+        if (!link)
+            bytesDone += item.size();
+        return true;
+    }
+    // A move may take the file away: its size first. A copy learns it on
+    // the way.
+    const qint64 size = link || operationKind == CopyOperation ? 0 : item.size();
+    lastCopiedSize = -1;
+    if (!copyFile(item, target))
         return false;
-    if (operationKind == DeleteOperation && !QFile::remove(item.filePath()))
-        return reportFailure(item);
-    if (!item.isSymLink())
-        bytesDone += item.size();
+    if (!link)
+        bytesDone += lastCopiedSize >= 0 ? lastCopiedSize
+                                         : (operationKind == CopyOperation ? item.size() : size);
     return true;
 }
 
@@ -219,19 +260,28 @@ bool FS_VIEW::copyFile(const QFileInfo& item, const QString& target)
     const QByteArray targetName = QFile::encodeName(target);
 
     // Devices, pipes and sockets can't be copied (reading a pipe would block).
-    struct stat source;
-    if (::lstat(srcName.constData(), &source) != 0
-        || !(S_ISREG(source.st_mode) || S_ISLNK(source.st_mode))) {
+    const bool link = item.isSymLink();
+    if (!link && !item.isFile())
         return reportFailure(item);
+
+    // A copy makes its target at once when nothing is there yet: one look
+    // at the target's path instead of two. O_EXCL never opens (let alone
+    // truncates) anything that exists, links included.
+    const int createFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int out = -1;
+    if (operationKind == CopyOperation && !link) {
+        out = ::open(targetName.constData(), createFlags, 0666);
+        if (out < 0 && errno != EEXIST)
+            return reportFailure(item);
     }
-    const bool link = S_ISLNK(source.st_mode);
 
     struct stat existing;
-    if (::lstat(targetName.constData(), &existing) == 0) {
+    if (out < 0 && ::lstat(targetName.constData(), &existing) == 0) {
         // The target is the source itself (or what the source link points
         // at): removing it would lose the very data being copied.
+        struct stat source;
         struct stat pointed;
-        if (sameInode(source, existing)
+        if (::lstat(srcName.constData(), &source) != 0 || sameInode(source, existing)
             || (link && ::stat(srcName.constData(), &pointed) == 0 && sameInode(pointed, existing))) {
             return reportFailure(item);
         }
@@ -271,16 +321,21 @@ bool FS_VIEW::copyFile(const QFileInfo& item, const QString& target)
         return true;
 
     const int in = ::open(srcName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (in < 0)
-        return reportFailure(item);
     struct stat opened;
-    if (::fstat(in, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        ::close(in);
+    if (in < 0 || ::fstat(in, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        if (in >= 0)
+            ::close(in);
+        // Only the empty file made above goes; nothing that was there.
+        if (out >= 0) {
+            ::close(out);
+            ::unlink(targetName.constData());
+        }
         return reportFailure(item);
     }
     // The target was checked and cleared above: never truncate whatever
     // appeared there since.
-    const int out = ::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (out < 0)
+        out = ::open(targetName.constData(), createFlags, 0666);
     if (out < 0) {
         ::close(in);
         return reportFailure(item);
@@ -321,13 +376,15 @@ bool FS_VIEW::copyFile(const QFileInfo& item, const QString& target)
     struct stat from;
     struct stat to;
     bool ok = ::fstat(in, &from) == 0 && ::fstat(out, &to) == 0 && from.st_size == to.st_size
-              && ::fchmod(out, source.st_mode & 0777) == 0;
+              && ::fchmod(out, opened.st_mode & 0777) == 0;
     ::close(in);
     // A medium that reports write errors only at close is a failed copy too.
     if (::close(out) != 0)
         ok = false;
-    if (ok && (operationKind == CopyOperation || ::unlink(srcName.constData()) == 0))
+    if (ok && (operationKind == CopyOperation || ::unlink(srcName.constData()) == 0)) {
+        lastCopiedSize = to.st_size;
         return true;
+    }
     ::unlink(targetName.constData());
     return reportFailure(item);
 }

@@ -466,8 +466,9 @@ private slots:
             std::function<void()> run;
         };
         bool openSeen = false;
+        // What arrives after settle() and before the dialog closes is the
+        // dialog's own update (it may have gone out before this runs).
         auto onOpen = [&](QDialog* dialog, std::function<void()> close) {
-            capture.take(0);
             openSeen = updated() && dialog->isVisible();
             close();
         };
