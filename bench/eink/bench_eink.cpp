@@ -202,6 +202,9 @@ int main(int argc, char* argv[])
     const QString fbdir = QStringLiteral("/tmp/bench-eink-fb");
     QDir().mkpath(out);
     QDir().mkpath(fbdir);
+    // The services append to their logs; each run starts its own.
+    for (const char* name : {"screen-service.log", "system-manager.log", "lirro.log", "stats.json"})
+        QFile::remove(out + "/" + name);
 
     QProcess systemManager, screen, xvfb, lirro;
     // Whatever happens, nothing started here outlives the benchmark.
