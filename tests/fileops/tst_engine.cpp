@@ -201,6 +201,19 @@ private slots:
             QCOMPARE(readFile(p("t/a")), QByteArray("old a"));
         }
 
+        // A dangling link in the target's place is replaced, never written
+        // through.
+        QVERIFY(QFile::remove(p("t/a")));
+        QVERIFY(QFile::link(p("outside"), p("t/a")));
+        {
+            BoxAnswerer answers({ QMessageBox::Yes });
+            operate(view, CopyOperation, { p("s/a") }, p("t"));
+            QCOMPARE(answers.seen.size(), 1);
+        }
+        QVERIFY(!QFileInfo(p("t/a")).isSymLink());
+        QCOMPARE(readFile(p("t/a")), QByteArray("new a"));
+        QVERIFY(!QFileInfo::exists(p("outside")));
+
         // A move offers no No; Cancel leaves both sides as they were; Yes
         // replaces the target and the source goes.
         resetTargets();
