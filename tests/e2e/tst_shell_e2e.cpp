@@ -24,7 +24,7 @@ void ShellEndToEnd::startBrowseAndLeave() {
 
     // Start: the flash is listed, the busy state is cleared, and one partial
     // update reaches the panel once painting settled.
-    QVERIFY2(device.waitForTitle("/media/flash"), qPrintable(device.windowTitle()));
+    QVERIFY2(device.waitForTitle("/media/flash"), qPrintable(device.title()));
     bool cleared = false;
     for (const QJsonObject& call : device.systemLog()) {
         if (call.value("method").toString() == "setSystemBusy" &&
@@ -71,9 +71,9 @@ void ShellEndToEnd::startBrowseAndLeave() {
 
     // Back walks up to "/" and Back at "/" closes the program with status 0.
     QVERIFY(device.key("Escape"));
-    QVERIFY2(device.waitForTitle("/media"), qPrintable(device.windowTitle()));
+    QVERIFY2(device.waitForTitle("/media"), qPrintable(device.title()));
     QVERIFY(device.key("Escape"));
-    QVERIFY2(device.waitForTitle("/"), qPrintable(device.windowTitle()));
+    QVERIFY2(device.waitForTitle("/"), qPrintable(device.title()));
     QVERIFY(device.key("Escape"));
     QVERIFY(device.lirro().waitForFinished(10000));
     QCOMPARE(device.lirro().exitStatus(), QProcess::NormalExit);
