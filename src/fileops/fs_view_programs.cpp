@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QProcess>
+#include <QStandardPaths>
 
 namespace {
 
@@ -59,14 +60,20 @@ bool FS_VIEW::runProgram(const QStringList& arguments)
         return false;
     const QString named = arguments.first();
     const QStringList rest = arguments.mid(1);
-    if (checkSignature(named) == Signature::Refused)
-        return false;
 
-    // A bare name that is a file here runs that file, not a namesake that
-    // QProcess would find on the search path.
+    // A bare name is a command on the search path, as QProcess would find
+    // it; a file of that name in the shown directory is neither checked nor
+    // run then (a stray "unzip" script in a folder must not stand in for
+    // the real one). Otherwise the file checked is the file started.
     QString program = named;
-    if (!named.contains(QLatin1Char('/')) && QFileInfo(named).isFile())
-        program = QLatin1String("./") + named;
+    bool searchPath = false;
+    if (!named.contains(QLatin1Char('/'))) {
+        const QString onPath = QStandardPaths::findExecutable(named);
+        searchPath = !onPath.isEmpty();
+        program = searchPath ? onPath : QLatin1String("./") + named;
+    }
+    if (!searchPath && checkSignature(program) == Signature::Refused)
+        return false;
 
     auto* process = new QProcess(this);
     process->setProcessChannelMode(QProcess::MergedChannels);
@@ -76,7 +83,7 @@ bool FS_VIEW::runProgram(const QStringList& arguments)
         // moved away from it. The path goes as one argument, so any
         // character in it is fine; the file there is checked the same way.
         const QString inDirectory = dir.path() + QLatin1Char('/') + named;
-        if (checkSignature(inDirectory) == Signature::Refused) {
+        if (searchPath || checkSignature(inDirectory) == Signature::Refused) {
             delete process;
             return false;
         }
@@ -115,9 +122,13 @@ void FS_VIEW::actionRun()
 {
     QString initial;
     if (selectionModel() != nullptr && selectionModel()->hasSelection()
-        && currentIndex().isValid())
-        initial = quoteCommandArgument(model->fileInfo(currentIndex()).fileName())
-                  + QLatin1Char(' ');
+        && currentIndex().isValid()) {
+        // A bare name would mean a command of that name on the search path.
+        QString name = model->fileInfo(currentIndex()).fileName();
+        if (!QStandardPaths::findExecutable(name).isEmpty())
+            name.prepend(QLatin1String("./"));
+        initial = quoteCommandArgument(name) + QLatin1Char(' ');
+    }
 
     QString command;
     {

@@ -123,23 +123,28 @@ private slots:
     void startsTheFileThatWasChecked()
     {
         ModalDriver driver;
-        // A script named like a command on the search path: the file here
-        // runs, as its check promised.
+        // A script named like a command on the search path is not what a
+        // bare name means: ls comes from the search path, and the file
+        // here neither runs nor, as plain text, blocks the command.
         QVERIFY(writeFile(Scratch + QStringLiteral("/ls"), loggingScript(), Executable));
-        QVERIFY(view->runProgram(QStringLiteral("ls -l /")));
-        QTRY_COMPARE(readFile(Log), QByteArray("./ls"));
-        QVERIFY(allCollected());
-        // A text file of that name refuses the command.
-        QVERIFY(writeFile(Scratch + QStringLiteral("/ls"), "not a program at all\n", Executable));
-        QVERIFY(!view->runProgram(QStringLiteral("ls -l /")));
-
-        // Without such a file, ls comes from the search path.
-        QVERIFY(QFile::remove(Scratch + QStringLiteral("/ls")));
         QVERIFY(view->runProgram(QStringLiteral("ls -d /")));
         QVERIFY(allCollected());
         QCOMPARE(driver.seen.size(), 1);
         QCOMPARE(driver.seen[0].title, QStringLiteral("Program output"));
         QCOMPARE(driver.seen[0].text, QStringLiteral("/"));
+        QVERIFY(!QFile::exists(Log));
+        QVERIFY(writeFile(Scratch + QStringLiteral("/ls"), "not a program at all\n", Executable));
+        QVERIFY(view->runProgram(QStringLiteral("ls -d /")));
+        QVERIFY(allCollected());
+        QCOMPARE(driver.seen.size(), 2);
+        // Named as a file, it is checked and refused.
+        QVERIFY(!view->runProgram(QStringLiteral("./ls -d /")));
+
+        // A bare name found nowhere on the search path is the file here.
+        QVERIFY(writeFile(Scratch + QStringLiteral("/here-only"), loggingScript(), Executable));
+        QVERIFY(view->runProgram(QStringLiteral("here-only")));
+        QTRY_COMPARE(readFile(Log), QByteArray("./here-only"));
+        QVERIFY(allCollected());
 
         // The working directory moved away: the second attempt runs the
         // file in the shown directory, after the same check.
