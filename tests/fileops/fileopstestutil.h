@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -45,13 +46,18 @@ public:
         bool busy;
     };
 
-    explicit BoxAnswerer(QList<QMessageBox::StandardButton> answers = {})
+    // delayMs: how long the "user" looks at each box before answering.
+    explicit BoxAnswerer(QList<QMessageBox::StandardButton> answers = {}, int delayMs = 0)
         : answers(answers)
     {
-        connect(&poll, &QTimer::timeout, this, [this] {
+        connect(&poll, &QTimer::timeout, this, [this, delayMs] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             // Boxes live on the stack: the next may have the last one's address.
             if (box == nullptr || !box->isVisible() || box->property("answered").toBool())
+                return;
+            if (!box->property("seenAt").isValid())
+                box->setProperty("seenAt", QDateTime::currentMSecsSinceEpoch());
+            if (QDateTime::currentMSecsSinceEpoch() - box->property("seenAt").toLongLong() < delayMs)
                 return;
             box->setProperty("answered", true);
             seen.append(Box{ box->icon(), box->windowTitle(), box->text(), box->standardButtons(),

@@ -470,6 +470,26 @@ private slots:
         // The next line only three seconds later.
         view.showProgress(false, 0);
         QCOMPARE(titles.size(), 0);
+
+        // An operation that outlasts three seconds (here the user takes that
+        // long over a prompt) shows a line as soon as the copy goes on (five
+        // bytes in about three seconds), and the path again at its end.
+        QVERIFY(writeFile(p("s/a"), "new a"));
+        QVERIFY(writeFile(p("s/b"), "new b"));
+        QVERIFY(writeFile(p("t/a"), "old a"));
+        QVERIFY(view.setDirectory(p("t")));
+        titles.clear();
+        {
+            BoxAnswerer answers({ QMessageBox::Yes }, 3100);
+            view.clipboardPaths = QStringList() << p("s/a") << p("s/b");
+            view.performOperation(CopyOperation, QString());
+            QCOMPARE(answers.seen.size(), 1);
+        }
+        QCOMPARE(titles.size(), 2);
+        QCOMPARE(titles.at(0).first().toString(), QStringLiteral("dirs: 0, files: 1, transfer rate: 1 bytes/sec."));
+        QCOMPARE(titles.at(1).first().toString(), p("t"));
+        QCOMPARE(readFile(p("t/b")), QByteArray("new b"));
+        checkIdle(view);
     }
 };
 
