@@ -304,8 +304,8 @@ void FS_VIEW::handleItemActivation(QModelIndex index)
     }
     if (path.endsWith(QLatin1String(ZipSuffix), Qt::CaseInsensitive)) {
         if (showBox(this, QMessageBox::Question, tr(".zip file activated"),
-                           tr("Extract files from ZIP archive?"),
-                           QMessageBox::Yes | QMessageBox::No)
+                    tr("Extract files from ZIP archive?"),
+                    QMessageBox::Yes | QMessageBox::No)
             == QMessageBox::Yes)
             extractArchive(path);
         return;
@@ -317,8 +317,8 @@ void FS_VIEW::handleItemActivation(QModelIndex index)
                                        [](QChar c) { return c.isSpace(); });
         const QString shown = blank ? QLatin1Char('"') + path + QLatin1Char('"') : path;
         showBox(this, QMessageBox::Information, tr("Info"),
-                       tr("Nothing to do with file %1").arg(shown),
-                       QMessageBox::Ok | QMessageBox::Cancel);
+                tr("Nothing to do with file %1").arg(shown),
+                QMessageBox::Ok | QMessageBox::Cancel);
     }
 }
 
@@ -327,8 +327,8 @@ void FS_VIEW::showSystemFile(const QString& path)
     if (path == QLatin1String(KmsgPath)) {
         // Reading the kernel's message buffer waits for new messages.
         showBox(this, QMessageBox::Warning, tr("ProcFS reading"),
-                       tr("Some unknown troubles while reading 'kmsg'"),
-                       QMessageBox::Ok | QMessageBox::Cancel);
+                tr("Some unknown troubles while reading 'kmsg'"),
+                QMessageBox::Ok | QMessageBox::Cancel);
         return;
     }
     // Without blocking, so that an entry that waits for data (a trace pipe)
@@ -360,8 +360,8 @@ void FS_VIEW::extractArchive(const QString& path)
     // for it just now.
     if (!dir.mkdir(name)) {
         showBox(this, QMessageBox::Critical, tr("Error!"),
-                       tr("Can not create directory %1").arg(name),
-                       QMessageBox::Ok | QMessageBox::Cancel);
+                tr("Can not create directory %1").arg(name),
+                QMessageBox::Ok | QMessageBox::Cancel);
         return;
     }
     const QString target = dir.canonicalPath() + QLatin1Char('/') + name;
@@ -383,8 +383,8 @@ void FS_VIEW::extractArchive(const QString& path)
         for (const QString& word : command)
             words << quoteCommandArgument(word);
         showBox(this, QMessageBox::Critical, tr("Exec error!"),
-                       tr("Can not execute command line:\n%1").arg(words.join(QLatin1Char(' '))),
-                       QMessageBox::Ok | QMessageBox::Cancel);
+                tr("Can not execute command line:\n%1").arg(words.join(QLatin1Char(' '))),
+                QMessageBox::Ok | QMessageBox::Cancel);
     }
 }
 

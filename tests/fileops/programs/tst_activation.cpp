@@ -185,6 +185,23 @@ private slots:
         QCOMPARE(readFile(Scratch + QStringLiteral("/NOTES/n.txt")), QByteArray("notes"));
         // The archives' files went into their directories only.
         QVERIFY(!QFile::exists(Scratch + QStringLiteral("/chapter.txt")));
+
+        // No directory can be made: an error, and unzip never runs.
+        const QString locked = Scratch + QStringLiteral("/locked");
+        QVERIFY(QDir().mkdir(locked));
+        QVERIFY(writeFile(locked + QStringLiteral("/Book.zip"), makeZip({ { "f.txt", "x" } })));
+        QVERIFY(show(locked));
+        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+        driver.seen.clear();
+        driver.answers = { QMessageBox::Yes };
+        QVERIFY(setReadOverride(false));
+        activate(locked + QStringLiteral("/Book.zip"));
+        QVERIFY(setReadOverride(true));
+        QCOMPARE(driver.seen.size(), 2);
+        QCOMPARE(driver.seen[1].title, QStringLiteral("Error!"));
+        QCOMPARE(driver.seen[1].text, QStringLiteral("Can not create directory Book"));
+        QVERIFY(view->runningProcesses.isEmpty());
+        QCOMPARE(view->dir.canonicalPath(), locked);
     }
 
     void zipNames()
