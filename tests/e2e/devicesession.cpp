@@ -32,6 +32,8 @@ constexpr int kWidth = 600;
 constexpr int kHeight = 800;
 // The device's window system lays fonts out at 72 dpi.
 constexpr int kFontDpi = 72;
+constexpr int kStaleRechecks = 3;
+constexpr int kStaleRecheckMs = 400;
 
 QString buildDir() { return qEnvironmentVariable("LIRRO_BUILD_DIR"); }
 
@@ -283,6 +285,17 @@ QJsonObject DeviceSession::waitPanelSettled(int quietMs, int timeoutMs) {
 
 qint64 DeviceSession::stalePixels() { return qint64(stats().value("stale_pixels").toDouble(-1)); }
 
+qint64 DeviceSession::mostStalePixels(int durationMs) {
+    QElapsedTimer t;
+    t.start();
+    qint64 most = 0;
+    while (t.elapsed() < durationMs) {
+        most = qMax(most, stalePixels());
+        QThread::msleep(40);
+    }
+    return most;
+}
+
 qint64 DeviceSession::since(const QJsonObject& now, const QJsonObject& before, const QString& group,
                             const QString& key) {
     if (key.isEmpty())
@@ -374,7 +387,14 @@ QRect DeviceSession::lastOutline() const {
 }
 
 bool DeviceSession::panelMatches(const QString& step, QString* why) {
-    const QJsonObject figures = waitPanelSettled();
+    QJsonObject figures = waitPanelSettled();
+    // A loaded machine may take longer than the quiet time between painting
+    // and sending: stale pixels count only when they stay while nothing is
+    // sent for a good while longer.
+    for (int i = 0; i < kStaleRechecks && !figures.isEmpty() && figures.value("stale_pixels").toDouble() > 0; ++i) {
+        QThread::msleep(kStaleRecheckMs);
+        figures = waitPanelSettled();
+    }
     if (figures.isEmpty()) {
         *why = step + ": the panel never settled";
         return false;

@@ -51,6 +51,9 @@ public:
     // change for quietMs; returns the figures then (empty on timeout).
     QJsonObject waitPanelSettled(int quietMs = 300, int timeoutMs = 15000);
     qint64 stalePixels();
+    // The most stale pixels seen while sampling for durationMs (for parts of
+    // the screen that change by themselves, like a blinking text cursor).
+    qint64 mostStalePixels(int durationMs);
     // Figures counted since `before` (a stats() object), e.g. "GC" waveform.
     static qint64 since(const QJsonObject& now, const QJsonObject& before, const QString& group,
                         const QString& key);

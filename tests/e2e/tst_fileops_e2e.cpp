@@ -221,10 +221,10 @@ void FileOpsEndToEnd::renameAndMakeDir() {
     QVERIFY(device.waitForOtherWindows(1));
     QVERIFY(chooseFromEnd(device, kUpToRename));
     QVERIFY2(device.waitForWindow("Rename \"My Notes.txt\" to"), "no keyboard dialog");
-    VERIFY_PANEL(device, "keyboard dialog shown");
+    VERIFY_PANEL_WITH_TEXT_CURSOR(device, "keyboard dialog shown");
     QVERIFY(device.key("ctrl+a"));
     QVERIFY(device.type("Old notes.txt"));
-    VERIFY_PANEL(device, "new name typed");
+    VERIFY_PANEL_WITH_TEXT_CURSOR(device, "new name typed");
     for (const char* k : {"Up", "Up", "Left", "Return"})
         QVERIFY(device.key(k));
     QVERIFY(device.waitForWindow("Rename \"My Notes.txt\" to", false));
@@ -243,7 +243,7 @@ void FileOpsEndToEnd::renameAndMakeDir() {
         QVERIFY(device.key("Down"));
         QVERIFY(device.key("Return"));
         QVERIFY2(device.waitForWindow("Name for new directory"), "no keyboard dialog");
-        VERIFY_PANEL(device, "Make dir's dialog shown");
+        VERIFY_PANEL_WITH_TEXT_CURSOR(device, "Make dir's dialog shown");
         for (const char* k : {"Up", "Up", "Left", "Return"})
             QVERIFY(device.key(k));
         QVERIFY(device.waitForWindow("Name for new directory", false));

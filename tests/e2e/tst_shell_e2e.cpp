@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "devicesession.h"
+#include "e2echeck.h"
 
 namespace {
 bool isGuScreenUpdate(const QJsonObject& o) {
@@ -41,6 +42,7 @@ void ShellEndToEnd::startBrowseAndLeave() {
                  "no full flash at start");
     // Idle: nothing more is sent.
     QCOMPARE(device.waitScreenSettled(800), settled);
+    VERIFY_PANEL(device, "started");
 
     // Moving the cursor one row: the outline is drawn on the panel as five
     // points, before the partial update of the same tick.
@@ -62,6 +64,7 @@ void ShellEndToEnd::startBrowseAndLeave() {
     }
     QVERIFY2(lines >= 0, "no outline drawn for the cursor step");
     QVERIFY(update > lines);
+    VERIFY_PANEL(device, "two cursor steps");
     QCOMPARE(log[lines].value("point_count").toInt(), 5);
     const QJsonArray points = log[lines].value("points").toArray();
     QCOMPARE(points.size(), 5);
