@@ -209,7 +209,7 @@ void BrowseEndToEnd::viewMenu() {
     QVERIFY2(device.waitForTitle("/media/flash"), qPrintable(device.title()));
     VERIFY_PANEL(device, "back from hidden folder");
 
-    // Refresh screen (View, third entry): one whole-screen update.
+    // Refresh screen (View, third entry): a whole-screen update with a flash.
     const QJsonObject before = device.stats();
     QVERIFY(device.key("Menu"));
     QVERIFY(device.waitForOtherWindows(1));
@@ -225,7 +225,10 @@ void BrowseEndToEnd::viewMenu() {
     for (const QJsonObject& cmd : device.screenLog().mid(logBefore))
         wholeScreen += cmd.value("type").toString() == "UPDATE_SCREEN" ? 1 : 0;
     QVERIFY2(wholeScreen >= 1, "Refresh screen sent no whole-screen update");
-    QVERIFY(DeviceSession::since(device.stats(), before, "by_type", "UPDATE_SCREEN") >= 1);
+    const QJsonObject after = device.stats();
+    QVERIFY(DeviceSession::since(after, before, "by_type", "UPDATE_SCREEN") >= 1);
+    // The client's default waveform: a full flash that clears ghosting.
+    QCOMPARE(DeviceSession::since(after, before, "flashes", QString()), qint64(1));
 }
 
 QTEST_GUILESS_MAIN(BrowseEndToEnd)
