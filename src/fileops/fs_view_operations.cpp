@@ -268,9 +268,10 @@ bool FS_VIEW::copyFile(const QFileInfo& item, const QString& target)
     // at the target's path instead of two. O_EXCL never opens (let alone
     // truncates) anything that exists, links included.
     const int createFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    const mode_t createMode = 0666;
     int out = -1;
     if (operationKind == CopyOperation && !link) {
-        out = ::open(targetName.constData(), createFlags, 0666);
+        out = ::open(targetName.constData(), createFlags, createMode);
         if (out < 0 && errno != EEXIST)
             return reportFailure(item);
     }
@@ -335,7 +336,7 @@ bool FS_VIEW::copyFile(const QFileInfo& item, const QString& target)
     // The target was checked and cleared above: never truncate whatever
     // appeared there since.
     if (out < 0)
-        out = ::open(targetName.constData(), createFlags, 0666);
+        out = ::open(targetName.constData(), createFlags, createMode);
     if (out < 0) {
         ::close(in);
         return reportFailure(item);
@@ -375,8 +376,11 @@ bool FS_VIEW::copyFile(const QFileInfo& item, const QString& target)
 
     struct stat from;
     struct stat to;
+    // A new file that the creation mask already gave the source's bits
+    // needs no chmod.
+    const mode_t permissions = opened.st_mode & 0777;
     bool ok = ::fstat(in, &from) == 0 && ::fstat(out, &to) == 0 && from.st_size == to.st_size
-              && ::fchmod(out, opened.st_mode & 0777) == 0;
+              && ((to.st_mode & 0777) == permissions || ::fchmod(out, permissions) == 0);
     ::close(in);
     // A medium that reports write errors only at close is a failed copy too.
     if (::close(out) != 0)
