@@ -384,10 +384,8 @@ void PanelTest::linesOnThePanelOnly()
     QCOMPARE(p.pixel(200, 205), uchar(255));
 
     // Too many points in the record: nothing drawn.
-    QByteArray bad(CommandDecoder::COMMAND_SIZE, '\0');
-    qToUnaligned<qint32>(CommandDecoder::DRAW_LINES, bad.data());
-    qToUnaligned<qint32>(16, bad.data() + 148);
-    QCOMPARE(e.apply(CommandDecoder::decode(bad)).changed, qint64(0));
+    const Command bad = decoded({{0, CommandDecoder::DRAW_LINES}, {148, 16}});
+    QCOMPARE(e.apply(bad).changed, qint64(0));
 
     // Filling wipes every outline and shows the colour everywhere.
     e.apply(drawLine({0, 0}, {599, 0}, 0, 1));
