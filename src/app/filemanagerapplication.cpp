@@ -66,6 +66,10 @@ int FileManagerApplication::start()
     font.setPointSize(ApplicationFontPointSize);
     QApplication::setFont(font);
 
+    // An e-ink panel cannot blink: a blinking text cursor would only repaint
+    // the frame buffer twice a second and leave the panel in either phase.
+    QApplication::setCursorFlashTime(0);
+
     window = new MainWindow();
     // The device's window system always honours maximizing; an X server
     // without a window manager (the emulated device) does not, so start at

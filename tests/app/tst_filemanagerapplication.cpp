@@ -92,6 +92,7 @@ void TestFileManagerApplication::startBuildsTheWindow()
     QCOMPARE(app.start(), 0);
 
     QCOMPARE(QApplication::font().pointSize(), 19);
+    QCOMPARE(QApplication::cursorFlashTime(), 0);   // no blinking on e-ink
     QCOMPARE(QApplication::style()->objectName(), QStringLiteral("fusion"));
     // The toolkit images the style sheet names are registered.
     QVERIFY(QFile::exists(QStringLiteral(":/images/check_box_normal")));
