@@ -35,7 +35,7 @@ QVariant unwrapped(const QVariant& value)
 }
 
 // The start script sources the line; anything beyond the characters a
-// display specification uses is quoted so it cannot run as shell code.
+// QWS_DISPLAY value uses is quoted so it cannot run as shell code.
 QByteArray shellWord(const QByteArray& value)
 {
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_:/.,=+@%-]*$"));
