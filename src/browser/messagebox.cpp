@@ -7,6 +7,8 @@ int showMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title
 {
     QMessageBox box(icon, title, text, buttons, parent,
                     Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    // Texts carry file names, which must show as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
     screenWatcher.watch(&box);
     return box.exec();
 }

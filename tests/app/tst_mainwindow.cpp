@@ -465,10 +465,12 @@ void TestMainWindow::messageBox()
         bool watched = false;
         Qt::WindowFlags flags;
         QString title, text;
+        Qt::TextFormat format = Qt::AutoText;
         QWidget* parent = nullptr;
         whenShown(modalMessageBox, [&](QWidget* widget) {
             auto* box = static_cast<QMessageBox*>(widget);
             flags = box->windowFlags();
+            format = box->textFormat();
             title = box->windowTitle();
             text = box->text();
             parent = box->parentWidget();
@@ -479,12 +481,13 @@ void TestMainWindow::messageBox()
             box->button(press)->click();
         });
         const int result = showMessageBox(&w, QMessageBox::Question, QStringLiteral("Question"),
-                                          QStringLiteral("Go on?"),
+                                          QStringLiteral("Copy <b>x</b>?"),
                                           QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(result, int(press));
         QVERIFY(watched);
         QCOMPARE(title, QStringLiteral("Question"));
-        QCOMPARE(text, QStringLiteral("Go on?"));
+        QCOMPARE(text, QStringLiteral("Copy <b>x</b>?"));
+        QCOMPARE(format, Qt::PlainText);   // a file name is never markup
         QCOMPARE(parent, static_cast<QWidget*>(&w));
         QVERIFY(flags & Qt::Dialog);
         QVERIFY(flags & Qt::MSWindowsFixedSizeDialogHint);
