@@ -16,9 +16,11 @@ namespace {
 const char* const CHARACTER_PROPERTY = "keyCharacter";
 
 // Black on white for the panel; the focused key inverted, a locked or
-// pending shift drawn with a heavy border.
+// pending shift drawn with a heavy border. Keys take no minimum width from
+// the window's style (the program's buttons are 140 px wide), so ten keys
+// fit a row of the 600 px screen.
 const char* const KEYBOARD_STYLE =
-    "QPushButton { background: white; color: black; border: 1px solid black; padding: 2px; }"
+    "QPushButton { background: white; color: black; border: 1px solid black; padding: 2px; min-width: 0px; }"
     "QPushButton:checked { border: 3px solid black; }"
     "QPushButton[catalogFocus=\"true\"] { background: black; color: white; }";
 

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QUdpSocket>
 #include <QVBoxLayout>
+#include <QPushButton>
 #include <QtTest>
 
 #include <cstring>
@@ -303,6 +304,9 @@ void TestUiKeyboard::initialTextAndHardwareTyping()
 void TestUiKeyboard::docksToBottomOfParent()
 {
     QWidget main;
+    // The program's window style makes every push button at least 140 px
+    // wide; the keys must still fit the 600 px screen.
+    main.setStyleSheet(QStringLiteral("QPushButton { min-width: 140px; min-height: 30px; background: white }"));
     main.setGeometry(0, 0, 600, 800);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
@@ -311,10 +315,18 @@ void TestUiKeyboard::docksToBottomOfParent()
 
     VexaKeyboardDialog dialog(child, QStringLiteral("Dock"));
     QRect shown;
+    QList<QRect> keys;
     runPopup(dialog, QString(), [&]() {
         shown = dialog.geometry();
+        for (QPushButton* key : dialog.keyboard()->findChildren<QPushButton*>())
+            keys << QRect(key->mapTo(&dialog, QPoint(0, 0)), key->size());
         dialog.reject();
     });
+    QVERIFY(!keys.isEmpty());
+    for (const QRect& key : keys)
+        QVERIFY2(QRect(QPoint(0, 0), shown.size()).contains(key),
+                 qPrintable(QStringLiteral("key at %1,%2 %3x%4 outside the dialog")
+                                .arg(key.x()).arg(key.y()).arg(key.width()).arg(key.height())));
     QCOMPARE(shown.width(), main.width());
     QCOMPARE(shown.x(), main.geometry().x());
     QCOMPARE(shown.bottom(), main.geometry().bottom());
