@@ -362,8 +362,9 @@ private slots:
             capture.take(10);
         };
         auto check = [&](const char* what, const std::function<void()>& open) {
-            QTRY_VERIFY(!vexa::screen::hasPendingEvents());
-            QTest::qWait(200);
+            // Let earlier updates go out (the watcher ticks every 50 ms) and
+            // drop them, so only this dialog's updates count.
+            QTest::qWait(400);
             capture.take(10);
             shownOnOpen = false;
             const int before = driver.seen.size();
