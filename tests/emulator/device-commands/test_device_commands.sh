@@ -3,7 +3,7 @@
 # share format's command lines, the time commands, the network reports, the
 # text editor, and reboot's guards and its end of the session.
 set -uo pipefail
-. "$(dirname "${BASH_SOURCE[0]}")/../shelltest.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../../support/shelltest.sh"
 require_sandbox
 
 export LIRRO_DEVICE_LOG_DIR=/tmp/device-commands-test/log

@@ -2,7 +2,7 @@
 # The launcher's restart protocol, with a scripted stand-in for lirro that
 # exits with the statuses it is given, one per start, and records each start.
 set -uo pipefail
-. "$(dirname "${BASH_SOURCE[0]}")/../shelltest.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../../support/shelltest.sh"
 require_sandbox
 
 LAUNCHER=/opt/vexa/arm/bin/lirro.oar
