@@ -4,7 +4,7 @@
 #include "app/ui_mainwindow.h"
 #include "browser/fs_view.h"
 #include "browser/screen_watcher.h"
-#include "fileops/wholescreen.h"
+#include "browser/panelrefresh.h"
 #include "platform/screen/screenproxy.h"
 #include "platform/sys/systemconfig.h"
 

@@ -6,7 +6,6 @@
 #include "browser/messagebox.h"
 #include "fileops/commandline.h"
 #include "fileops/outputwindow.h"
-#include "fileops/panelrefresh.h"
 #include "platform/sys/sysstatus.h"
 
 #include <QAction>
@@ -49,16 +48,6 @@ const int NameColumn = 0;
 const int SizeColumn = 1;
 const int TypeColumn = 2;
 const int DateColumn = 3;
-
-// The program's message box, and the list shown again on the panel once
-// it has closed.
-int showBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
-            QMessageBox::StandardButtons buttons)
-{
-    const int answer = showMessageBox(parent, icon, title, text, buttons);
-    repaintAfterDialog();
-    return answer;
-}
 
 bool isNavigationKey(int key)
 {
@@ -303,7 +292,7 @@ void FS_VIEW::handleItemActivation(QModelIndex index)
         return;
     }
     if (path.endsWith(QLatin1String(ZipSuffix), Qt::CaseInsensitive)) {
-        if (showBox(this, QMessageBox::Question, tr(".zip file activated"),
+        if (showMessageBox(this, QMessageBox::Question, tr(".zip file activated"),
                     tr("Extract files from ZIP archive?"),
                     QMessageBox::Yes | QMessageBox::No)
             == QMessageBox::Yes)
@@ -316,7 +305,7 @@ void FS_VIEW::handleItemActivation(QModelIndex index)
         const bool blank = std::any_of(path.cbegin(), path.cend(),
                                        [](QChar c) { return c.isSpace(); });
         const QString shown = blank ? QLatin1Char('"') + path + QLatin1Char('"') : path;
-        showBox(this, QMessageBox::Information, tr("Info"),
+        showMessageBox(this, QMessageBox::Information, tr("Info"),
                 tr("Nothing to do with file %1").arg(shown),
                 QMessageBox::Ok | QMessageBox::Cancel);
     }
@@ -326,7 +315,7 @@ void FS_VIEW::showSystemFile(const QString& path)
 {
     if (path == QLatin1String(KmsgPath)) {
         // Reading the kernel's message buffer waits for new messages.
-        showBox(this, QMessageBox::Warning, tr("ProcFS reading"),
+        showMessageBox(this, QMessageBox::Warning, tr("ProcFS reading"),
                 tr("Some unknown troubles while reading 'kmsg'"),
                 QMessageBox::Ok | QMessageBox::Cancel);
         return;
@@ -359,7 +348,7 @@ void FS_VIEW::extractArchive(const QString& path)
     // unzip -o overwrites: it must only ever write into a directory made
     // for it just now.
     if (!dir.mkdir(name)) {
-        showBox(this, QMessageBox::Critical, tr("Error!"),
+        showMessageBox(this, QMessageBox::Critical, tr("Error!"),
                 tr("Can not create directory %1").arg(name),
                 QMessageBox::Ok | QMessageBox::Cancel);
         return;
@@ -382,7 +371,7 @@ void FS_VIEW::extractArchive(const QString& path)
         QStringList words;
         for (const QString& word : command)
             words << quoteCommandArgument(word);
-        showBox(this, QMessageBox::Critical, tr("Exec error!"),
+        showMessageBox(this, QMessageBox::Critical, tr("Exec error!"),
                 tr("Can not execute command line:\n%1").arg(words.join(QLatin1Char(' '))),
                 QMessageBox::Ok | QMessageBox::Cancel);
     }

@@ -1,5 +1,6 @@
 #include "browser/messagebox.h"
 
+#include "browser/panelrefresh.h"
 #include "browser/screen_watcher.h"
 
 int showMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
@@ -10,5 +11,7 @@ int showMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title
     // Texts carry file names, which must show as they are, never as markup.
     box.setTextFormat(Qt::PlainText);
     screenWatcher.watch(&box);
-    return box.exec();
+    const int answer = box.exec();
+    repaintAfterDialog();
+    return answer;
 }

@@ -1,5 +1,7 @@
 #include "fileops/file_dialog.h"
 
+#include "browser/panelrefresh.h"
+
 #include "browser/delegate.h"
 #include "browser/screen_watcher.h"
 
@@ -38,7 +40,9 @@ QString chooseExistingFile(QWidget* parent, const QString& caption, const QStrin
     FILE_DIALOG dialog(parent, caption, directory, filter);
     dialog.setOptions(options | QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted)
+    const int result = dialog.exec();
+    repaintAfterDialog();
+    if (result != QDialog::Accepted)
         return QString();
     const QStringList files = dialog.selectedFiles();
     return files.isEmpty() ? QString() : files.first();

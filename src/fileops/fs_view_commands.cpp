@@ -5,7 +5,7 @@
 #include "browser/messagebox.h"
 #include "browser/screen_watcher.h"
 #include "fileops/info_dialog.h"
-#include "fileops/wholescreen.h"
+#include "browser/panelrefresh.h"
 #include "platform/ui/vexakeyboarddialog.h"
 
 #include <QDateTime>
@@ -20,13 +20,6 @@ namespace {
 const char* const DefaultNewDirName = "NewDir";
 // Nothing on the device's media is meant to be run.
 const char* const MediaPrefix = "/media/";
-
-// The panel keeps a closed dialog's picture until the window under it is
-// sent again: repaint that window and the refresh watcher sends it.
-void uncover(QWidget* widget)
-{
-    widget->window()->update();
-}
 
 QString shortDateTime(const QDateTime& time)
 {
@@ -46,7 +39,6 @@ void FS_VIEW::actionMkDir()
         showMessageBox(this, QMessageBox::Critical, tr("Error!"),
                        tr("Directory \"%1\" creation failed").arg(name),
                        QMessageBox::Ok | QMessageBox::Cancel);
-        uncover(this);
     }
     if (currentIndex().isValid())
         rememberedIndex = currentIndex();
@@ -78,7 +70,6 @@ void FS_VIEW::actionDelete()
         this, QMessageBox::Question, tr("Deleting files/dirs"),
         tr("You are about to delete %1 item(s).\nAre you sure you want to continue?").arg(rows.size()),
         QMessageBox::Yes | QMessageBox::No);
-    uncover(this);
     if (answer == QMessageBox::Yes) {
         takeClipboard(rows);
         performOperation(DeleteOperation, QString());
@@ -136,7 +127,7 @@ void FS_VIEW::actionInfo()
 
     INFO_DIALOG dialog(this, form);
     dialog.exec();
-    uncover(this);
+    repaintAfterDialog();
 }
 
 void FS_VIEW::actionCopyTo()

@@ -40,13 +40,6 @@ int deleteParentFd = -1;
 // them).
 const char* const MediaPrefix = "/media/";
 
-// The panel keeps a closed dialog's picture until the window under it is
-// sent again: repaint that window and the refresh watcher sends it.
-void uncover(QWidget* widget)
-{
-    widget->window()->update();
-}
-
 bool sameInode(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -297,7 +290,6 @@ bool FS_VIEW::copyFile(const QFileInfo& item, const QString& target)
                 this, QMessageBox::Question,
                 tr("%1 file %2").arg(QLatin1String(operationTitles[operationKind]), src),
                 tr("'%1'' already exists.\nOverwrite?").arg(target), buttons);
-            uncover(this);
             status.setSystemBusy(true, true);
             if (answer == QMessageBox::No)
                 return true;
@@ -414,6 +406,5 @@ bool FS_VIEW::reportFailure(const QFileInfo& item)
     showMessageBox(this, QMessageBox::Critical, tr("Error!"),
                    tr("%1 item \"%2\" failed").arg(title, item.fileName()),
                    QMessageBox::Ok | QMessageBox::Cancel);
-    uncover(this);
     return false;
 }

@@ -5,8 +5,7 @@
 #include "browser/messagebox.h"
 #include "fileops/commandline.h"
 #include "fileops/outputwindow.h"
-#include "fileops/panelrefresh.h"
-#include "fileops/wholescreen.h"
+#include "browser/panelrefresh.h"
 #include "platform/ui/vexakeyboarddialog.h"
 
 #include <QFile>
@@ -142,6 +141,5 @@ void FS_VIEW::actionRun()
         showMessageBox(this, QMessageBox::Critical, tr("Exec error!"),
                        tr("Can not execute command line:\n%1").arg(command),
                        QMessageBox::Ok | QMessageBox::Cancel);
-        repaintAfterDialog();
     }
 }

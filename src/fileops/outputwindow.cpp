@@ -1,7 +1,7 @@
 #include "fileops/outputwindow.h"
 
 #include "browser/screen_watcher.h"
-#include "fileops/panelrefresh.h"
+#include "browser/panelrefresh.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,5 +1,4 @@
-#ifndef LIRRO_FILEOPS_PANELREFRESH_H
-#define LIRRO_FILEOPS_PANELREFRESH_H
+#pragma once
 
 // A closed dialog stays on the e-ink panel until what lies under it is
 // painted again, and Qt 5 brings the windows below back from their backing
@@ -7,4 +6,7 @@
 // Repaints the shown windows, which the watcher then sends to the panel.
 void repaintAfterDialog();
 
-#endif
+// Asks the screen service for one whole-screen update with its default
+// waveform; used after keyboard prompts, after the viewer closes and by
+// "Refresh screen", when partial updates may have left ghosting behind.
+void updateWholeScreen();
