@@ -1,8 +1,7 @@
 #include "fileops/file_dialog.h"
 
-#include "browser/panelrefresh.h"
-
 #include "browser/delegate.h"
+#include "browser/panelrefresh.h"
 #include "browser/screen_watcher.h"
 
 #include <QEvent>
