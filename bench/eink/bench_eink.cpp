@@ -193,7 +193,8 @@ int main(int argc, char* argv[])
     const QCommandLineOption toManyOption("rows-to-many", "Cursor steps from the first row to many/.", "N", "4");
     parser.addOptions({buildOption, outOption, toManyOption});
     parser.process(app);
-    if (qgetenv("LIRRO_SANDBOX") != "1") {
+    // Only inside the device sandbox, by its own check.
+    if (QProcess::execute(QStringLiteral(LIRRO_SOURCE_DIR "/scripts/sandbox"), { QStringLiteral("--inside") }) != 0) {
         std::fprintf(stderr, "bench-eink: run it inside scripts/sandbox --dbus\n");
         return 2;
     }

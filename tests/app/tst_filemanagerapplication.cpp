@@ -3,6 +3,7 @@
 // without any of the device's services.
 
 #include "app/filemanagerapplication.h"
+#include "support/sandbox.h"
 #include "app/mainwindow.h"
 
 #include <QApplication>
@@ -129,7 +130,7 @@ void TestFileManagerApplication::binaryRunsWithoutDeviceServices()
 
 int main(int argc, char** argv)
 {
-    if (qgetenv("LIRRO_SANDBOX") != "1") {
+    if (!support::insideSandbox()) {
         std::fprintf(stderr, "must run inside scripts/sandbox\n");
         return 1;
     }

@@ -2,6 +2,7 @@
 // device keys it owns, the start directory and what closing restores.
 
 #include "app/mainwindow.h"
+#include "support/sandbox.h"
 #include "app/ui_mainwindow.h"
 #include "browser/fs_model.h"
 #include "browser/fs_view.h"
@@ -114,7 +115,7 @@ private:
 
 void TestMainWindow::initTestCase()
 {
-    QVERIFY2(qgetenv("LIRRO_SANDBOX") == "1", "must run inside scripts/sandbox");
+    REQUIRE_SANDBOX();
     // Stand in for the screen service before any update is sent.
     QVERIFY(screenService.bind(QHostAddress::LocalHost, 5678));
 }

@@ -1,4 +1,5 @@
 #include "browser/delegate.h"
+#include "support/sandbox.h"
 #include "browser/fs_model.h"
 #include "browser/screen_watcher.h"
 
@@ -48,8 +49,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("needs the device sandbox (reads /media/flash)");
+        REQUIRE_SANDBOX();
     }
 
     void modelTexts()

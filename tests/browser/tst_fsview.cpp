@@ -1,4 +1,5 @@
 #include "browser/delegate.h"
+#include "support/sandbox.h"
 #include "browser/screen_watcher.h"
 #include "platform/sys/sysstatus.h"
 #include "viewtestutil.h"
@@ -54,8 +55,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("needs the device sandbox (browses /media/flash)");
+        REQUIRE_SANDBOX();
         QVERIFY(!sys::SysStatus::instance().isSDMounted());
     }
 

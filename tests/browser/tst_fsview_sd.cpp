@@ -1,4 +1,5 @@
 #include "platform/sys/sysstatus.h"
+#include "support/sandbox.h"
 #include "viewtestutil.h"
 
 #include <QSignalSpy>
@@ -11,8 +12,7 @@ class TestFsViewSd : public QObject
 private slots:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("needs the device sandbox with an SD card");
+        REQUIRE_SANDBOX();
         QVERIFY(sys::SysStatus::instance().isSDMounted());
     }
 

@@ -1,4 +1,5 @@
 #include "browser/menu.h"
+#include "support/sandbox.h"
 #include "browser/screen_watcher.h"
 #include "platform/screen/qtcompat.h"
 #include "platform/screen/screenproxy.h"
@@ -51,8 +52,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("needs the device sandbox (private loopback for the screen port)");
+        REQUIRE_SANDBOX();
         QVERIFY(capture.bind());
         // A long interval: the tests deliver the ticks themselves.
         screenWatcher.start(3600 * 1000);

@@ -1,4 +1,5 @@
 #include "devicesession.h"
+#include "support/sandbox.h"
 
 #include "xwdframebuffer.h"
 
@@ -98,7 +99,7 @@ bool DeviceSession::startHelper(QProcess& proc, const QString& program, const QS
 }
 
 bool DeviceSession::start(const Options& options) {
-    if (qgetenv("LIRRO_SANDBOX") != "1") {
+    if (!support::insideSandbox()) {
         error_ = "not inside the device sandbox";
         return false;
     }

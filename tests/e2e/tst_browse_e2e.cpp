@@ -2,6 +2,7 @@
 // driven by keys, taps and the system manager's long press; after every step
 // the panel shows what the framebuffer holds.
 #include <QJsonArray>
+#include "support/sandbox.h"
 #include <QtTest>
 
 #include "devicesession.h"
@@ -37,8 +38,7 @@ private slots:
 };
 
 void BrowseEndToEnd::init() {
-    if (qgetenv("LIRRO_SANDBOX") != "1")
-        QSKIP("runs only inside the device sandbox (scripts/sandbox --dbus)");
+    REQUIRE_SANDBOX();
 }
 
 void BrowseEndToEnd::backRing() {

@@ -2,6 +2,7 @@
 // lirro through the launcher, driven by the device's keys; the file tree is
 // checked after each command and the panel after every step.
 #include <QDataStream>
+#include "support/sandbox.h"
 #include <QDir>
 #include <QFile>
 #include <QtTest>
@@ -118,8 +119,7 @@ private slots:
 };
 
 void FileOpsEndToEnd::init() {
-    if (qgetenv("LIRRO_SANDBOX") != "1")
-        QSKIP("runs only inside the device sandbox (scripts/sandbox --dbus)");
+    REQUIRE_SANDBOX();
 }
 
 void FileOpsEndToEnd::copyWithMultiselectPasteAndDelete() {

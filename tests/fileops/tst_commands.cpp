@@ -1,4 +1,5 @@
 #include "browser/delegate.h"
+#include "support/sandbox.h"
 #include "browser/fs_model.h"
 #include "browser/screencapture.h"
 #include "browser/screen_watcher.h"
@@ -131,8 +132,7 @@ class TestCommands : public QObject
 private slots:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("needs the device sandbox (works in /tmp and /media/flash)");
+        REQUIRE_SANDBOX();
     }
 
     void init() { QVERIFY(freshDir(Work)); }

@@ -1,4 +1,5 @@
 #include "browser/fs_model.h"
+#include "support/sandbox.h"
 #include "fileops/progressline.h"
 #include "fileopstestutil.h"
 
@@ -51,8 +52,7 @@ class TestEngine : public QObject
 private slots:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("needs the device sandbox (writes /tmp, /mnt and /media)");
+        REQUIRE_SANDBOX();
     }
 
     void init() { QVERIFY(freshDir(Work)); }

@@ -31,7 +31,7 @@ expect_file_lacks() { # description file text
 }
 
 require_sandbox() {
-    if [[ "${LIRRO_SANDBOX:-}" != 1 ]]; then
+    if ! "$(dirname "${BASH_SOURCE[0]}")/../../scripts/sandbox" --inside; then
         echo "FAIL: run this test through scripts/sandbox" >&2
         exit 1
     fi

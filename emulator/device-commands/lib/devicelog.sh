@@ -39,7 +39,9 @@ json_array() {
 
 # device_require_sandbox NAME: stop unless inside the device sandbox.
 device_require_sandbox() {
-    if [[ "${LIRRO_SANDBOX:-}" != 1 ]]; then
+    local sandbox
+    sandbox="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd -P)/scripts/sandbox"
+    if ! "$sandbox" --inside; then
         echo "$1: this is the emulated device's $1; it runs only inside scripts/sandbox" >&2
         exit 126
     fi

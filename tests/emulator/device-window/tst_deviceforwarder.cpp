@@ -2,6 +2,7 @@
 // X input on the device's screen, and the system manager's state and long
 // press travel through the private bus.
 #include "commandchannel.h"
+#include "support/sandbox.h"
 
 #include <QApplication>
 #include <QDir>
@@ -87,8 +88,7 @@ private:
 
 void TestDeviceForwarder::initTestCase()
 {
-    if (qEnvironmentVariable("LIRRO_SANDBOX") != QLatin1String("1"))
-        QSKIP("runs only inside the device sandbox");
+    REQUIRE_SANDBOX();
     m_dir = QStringLiteral("/tmp/tst_deviceforwarder");
     QVERIFY(QDir().mkpath(m_dir));
 

@@ -2,6 +2,7 @@
 // the files it keeps, and the panel against a real X server's framebuffer.
 
 #include "fakexwd.h"
+#include "support/sandbox.h"
 #include "panel.h"
 #include "xwdframebuffer.h"
 
@@ -114,8 +115,7 @@ class PanelServiceTest : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QSKIP("needs the device sandbox (private loopback, X server)");
+        REQUIRE_SANDBOX();
         QVERIFY(QFile::exists(serviceProgram()));
     }
 

@@ -2,6 +2,7 @@
 // commands that wait for one, options.
 
 #include <QElapsedTimer>
+#include "support/sandbox.h"
 #include <QFile>
 #include <QHostAddress>
 #include <QJsonDocument>
@@ -74,8 +75,7 @@ class ScreenServiceTest : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QSKIP("needs the device sandbox (private loopback)");
+        REQUIRE_SANDBOX();
         QVERIFY(QFile::exists(serviceProgram()));
     }
 

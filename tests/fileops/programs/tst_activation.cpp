@@ -1,4 +1,5 @@
 #include "browser/fs_model.h"
+#include "support/sandbox.h"
 #include "browser/fs_view.h"
 #include "browser/screen_watcher.h"
 #include "platform/screen/qtcompat.h"
@@ -80,8 +81,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("needs the device sandbox (writes under /tmp, reads /proc)");
+        REQUIRE_SANDBOX();
     }
 
     void init()

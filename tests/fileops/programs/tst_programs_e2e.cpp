@@ -2,6 +2,7 @@
 // from the list with the device's keys, and every window they bring up seen
 // on the panel and gone from it again.
 #include "e2e/devicesession.h"
+#include "support/sandbox.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,8 +29,7 @@ class ProgramsEndToEnd : public QObject
 private slots:
     void scriptAndArchive()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("needs the device sandbox");
+        REQUIRE_SANDBOX();
         // Only our two entries in the flash: the script first, the archive second.
         for (const QFileInfo& entry : QDir(Flash).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot
                                                                 | QDir::Hidden | QDir::System)) {

@@ -1,4 +1,5 @@
 #include "browser/fs_model.h"
+#include "support/sandbox.h"
 #include "browser/fs_view.h"
 #include "browser/screen_watcher.h"
 #include "fileops/outputwindow.h"
@@ -50,8 +51,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("needs the device sandbox (writes under /tmp)");
+        REQUIRE_SANDBOX();
     }
 
     void init()

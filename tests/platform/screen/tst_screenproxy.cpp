@@ -2,6 +2,7 @@
 // real screen-service receive them.
 
 #include "platform/screen/qtcompat.h"
+#include "support/sandbox.h"
 #include "platform/screen/screenproxy.h"
 #include "platform/sys/displayrotation.h"
 #include "screentestsupport.h"
@@ -93,8 +94,7 @@ private:
 
 void ScreenProxyTest::initTestCase()
 {
-    if (qgetenv("LIRRO_SANDBOX") != "1")
-        QSKIP("needs the device sandbox (private loopback for port 5678)");
+    REQUIRE_SANDBOX();
     QVERIFY(!vexa::screen::desktopGeometry().isEmpty());
 }
 

@@ -2,6 +2,7 @@
 // real screen-service's command log.
 
 #include "platform/screen/qtcompat.h"
+#include "support/sandbox.h"
 #include "platform/screen/screenupdatewatcher.h"
 #include "platform/sys/displayrotation.h"
 #include "screentestsupport.h"
@@ -56,8 +57,7 @@ private:
 
 void ScreenUpdateWatcherTest::initTestCase()
 {
-    if (qgetenv("LIRRO_SANDBOX") != "1")
-        QSKIP("needs the device sandbox (private loopback for port 5678)");
+    REQUIRE_SANDBOX();
     QCOMPARE(&w, &ScreenUpdateWatcher::instance());
     sys::DisplayRotation::setDegrees(0);
 }

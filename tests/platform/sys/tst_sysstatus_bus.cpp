@@ -1,4 +1,5 @@
 #include "platform/sys/sysstatus.h"
+#include "support/sandbox.h"
 #include "systemmanagerprocess.h"
 
 #include <QDBusConnection>
@@ -115,8 +116,7 @@ private:
 
 void SysStatusBusTest::initTestCase()
 {
-    if (qgetenv("LIRRO_SANDBOX") != "1")
-        QFAIL("must run inside the device sandbox with a private system bus");
+    REQUIRE_SANDBOX();
     QVERIFY(QDBusConnection::systemBus().isConnected());
     previousHandler = qInstallMessageHandler(collectWarnings);
     SysStatus::instance();

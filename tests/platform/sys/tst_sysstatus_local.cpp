@@ -1,4 +1,5 @@
 #include "platform/sys/sysstatus.h"
+#include "support/sandbox.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -63,8 +64,7 @@ private slots:
 
 void SysStatusLocalTest::initTestCase()
 {
-    if (qgetenv("LIRRO_SANDBOX") != "1")
-        QFAIL("must run inside the device sandbox");
+    REQUIRE_SANDBOX();
     previousHandler = qInstallMessageHandler(collectWarnings);
 }
 

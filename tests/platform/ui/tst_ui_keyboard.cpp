@@ -1,4 +1,5 @@
 #include "platform/screen/screencommand.h"
+#include "support/sandbox.h"
 #include "platform/ui/catalogview.h"
 #include "platform/ui/keyboarddata.h"
 #include "platform/ui/vexakeyboard.h"
@@ -345,8 +346,7 @@ void TestUiKeyboard::docksToBottomOfParent()
 
 void TestUiKeyboard::typedKeysReachThePanel()
 {
-    if (qgetenv("LIRRO_SANDBOX") != "1")
-        QSKIP("needs the sandbox's private loopback for the screen service port");
+    REQUIRE_SANDBOX();
     QUdpSocket service;
     QVERIFY(service.bind(QHostAddress::LocalHost, 5678));
     auto drain = [&service]() {

@@ -1,4 +1,5 @@
 #include "platform/sys/deviceconfig.h"
+#include "support/sandbox.h"
 #include "platform/sys/systemconfig.h"
 
 #include <QRegularExpression>
@@ -28,8 +29,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("must run inside scripts/sandbox");
+        REQUIRE_SANDBOX();
         QVERIFY(m_dir.isValid());
     }
 

@@ -1,4 +1,5 @@
 #include "platform/sys/localeconfig.h"
+#include "support/sandbox.h"
 #include "platform/sys/systemconfig.h"
 
 #include <QDir>
@@ -26,8 +27,7 @@ class TestLocaleConfig : public QObject
 private slots:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("must run inside scripts/sandbox");
+        REQUIRE_SANDBOX();
         QCOMPARE(LocaleConfig::languageFilePath(), QString("/root/Settings/language"));
         QVERIFY(QDir().mkpath("/root/Settings"));
     }

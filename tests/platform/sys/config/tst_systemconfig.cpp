@@ -1,4 +1,5 @@
 #include "platform/sys/serviceconfig.h"
+#include "support/sandbox.h"
 #include "platform/sys/systemconfig.h"
 
 #include <QDir>
@@ -94,8 +95,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (qgetenv("LIRRO_SANDBOX") != "1")
-            QFAIL("must run inside scripts/sandbox");
+        REQUIRE_SANDBOX();
     }
 
     void cleanup()

@@ -1,0 +1,147 @@
+#include "support/files.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+bool support::writeFile(const QString& path, const QByteArray& data, int mode)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(data) != data.size())
+        return false;
+    f.close();
+    return ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
+}
+
+QByteArray support::readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+int support::modeOf(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+ino_t support::inodeOf(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+bool support::freshDir(const QString& path)
+{
+    QDir d(path);
+    if (d.exists() && !d.removeRecursively())
+        return false;
+    return QDir().mkpath(path);
+}
+
+QMap<QString, QByteArray> support::treeOf(const QString& root)
+{
+    QMap<QString, QByteArray> tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        const QString relative = path.mid(root.size() + 1);
+        if (info.isSymLink()) {
+            char target[4096];
+            const ssize_t n = ::readlink(QFile::encodeName(path).constData(), target, sizeof target);
+            tree.insert(relative, "-> " + QByteArray(target, n < 0 ? 0 : int(n)));
+        } else if (info.isDir()) {
+            tree.insert(relative + QLatin1Char('/'), QByteArray());
+        } else {
+            tree.insert(relative, readFile(path));
+        }
+    }
+    return tree;
+}
+
+bool support::mountTmpfs(const QString& path, const QString& size)
+{
+    QDir().mkpath(path);
+    QProcess::execute(QStringLiteral("umount"), { path });
+    return QProcess::execute(QStringLiteral("mount"),
+                             { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=") + size, QStringLiteral("lirro-test"), path })
+           == 0;
+}
+
+QByteArray support::makeZip(const QList<QPair<QByteArray, QByteArray>>& entries)
+{
+    auto crc32 = [](const QByteArray& bytes) {
+        quint32 crc = 0xffffffffu;
+        for (const char ch : bytes) {
+            crc ^= quint8(ch);
+            for (int k = 0; k < 8; ++k)
+                crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+        }
+        return ~crc;
+    };
+    auto le16 = [](QByteArray& out, quint16 v) { out.append(char(v & 0xff)).append(char(v >> 8)); };
+    auto le32 = [&](QByteArray& out, quint32 v) {
+        le16(out, quint16(v & 0xffff));
+        le16(out, quint16(v >> 16));
+    };
+    // Stored entries: the same header fields in the local and central records.
+    auto common = [&](QByteArray& out, const QPair<QByteArray, QByteArray>& entry) {
+        le32(out, crc32(entry.second));
+        le32(out, quint32(entry.second.size()));
+        le32(out, quint32(entry.second.size()));
+        le16(out, quint16(entry.first.size()));
+    };
+    QByteArray local, central;
+    for (const auto& entry : entries) {
+        const quint32 offset = quint32(local.size());
+        le32(local, 0x04034b50u);
+        for (quint16 v : { 10, 0, 0, 0, 0x21 })
+            le16(local, v); // version, flags, stored, time, date (1980-01-01)
+        common(local, entry);
+        le16(local, 0);
+        local += entry.first + entry.second;
+
+        le32(central, 0x02014b50u);
+        for (quint16 v : { (3 << 8) | 20, 10, 0, 0, 0, 0x21 })
+            le16(central, v);
+        common(central, entry);
+        for (quint16 v : { 0, 0, 0, 0 })
+            le16(central, v); // extra, comment, disk, internal attributes
+        le32(central, 0100644u << 16);
+        le32(central, offset);
+        central += entry.first;
+    }
+    QByteArray zip = local + central;
+    le32(zip, 0x06054b50u);
+    for (quint16 v : { quint16(0), quint16(0), quint16(entries.size()), quint16(entries.size()) })
+        le16(zip, v);
+    le32(zip, quint32(central.size()));
+    le32(zip, quint32(local.size()));
+    le16(zip, 0);
+    return zip;
+}
+
+bool support::setReadOverride(bool on)
+{
+    __user_cap_header_struct header{ _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct data[2];
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    const unsigned mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+    if (on)
+        data[0].effective |= mask;
+    else
+        data[0].effective &= ~mask;
+    return syscall(SYS_capset, &header, data) == 0;
+}

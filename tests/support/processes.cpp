@@ -1,0 +1,127 @@
+#include "support/processes.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QtTest>
+
+namespace {
+
+const int StopTimeoutMs = 5000;
+
+} // namespace
+
+QString support::buildProgram(const QString& relativePath)
+{
+    return QStringLiteral(LIRRO_BUILD_DIR "/") + relativePath;
+}
+
+support::HelperProcess::~HelperProcess()
+{
+    stop();
+}
+
+bool support::HelperProcess::start(const QString& program, const QStringList& arguments,
+                                   const QByteArray& readyLine, int timeoutMs)
+{
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted(timeoutMs))
+        return false;
+    QByteArray said;
+    QDeadlineTimer deadline(timeoutMs);
+    while (!said.contains(readyLine + '\n')) {
+        if (deadline.hasExpired() || !process.waitForReadyRead(int(deadline.remainingTime()))) {
+            qWarning() << program << "did not get ready:" << said;
+            return false;
+        }
+        said += process.readAllStandardError();
+    }
+    return true;
+}
+
+bool support::HelperProcess::startUntil(const QString& program, const QStringList& arguments,
+                                        const std::function<bool()>& ready, int timeoutMs)
+{
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    return process.waitForStarted(timeoutMs)
+           && QTest::qWaitFor([&] { return isRunning() && ready(); }, timeoutMs);
+}
+
+void support::HelperProcess::stop()
+{
+    if (!isRunning())
+        return;
+    process.terminate();
+    if (!process.waitForFinished(StopTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(StopTimeoutMs);
+    }
+}
+
+QList<QJsonObject> support::readJsonLines(const QString& path)
+{
+    QList<QJsonObject> lines;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.isEmpty())
+            lines.append(QJsonDocument::fromJson(line).object());
+    }
+    return lines;
+}
+
+QList<QJsonObject> support::waitForJsonLines(
+    const QString& path, const std::function<bool(const QList<QJsonObject>&)>& done, int timeoutMs)
+{
+    QList<QJsonObject> lines;
+    QTest::qWaitFor([&] { return done(lines = readJsonLines(path)); }, timeoutMs);
+    return lines;
+}
+
+bool support::SystemManager::start(const QStringList& options)
+{
+    return HelperProcess::start(buildProgram(QStringLiteral("emulator/system-manager/system-manager")),
+                                QStringList{ QStringLiteral("--log"), logPath() } + options);
+}
+
+QList<QJsonObject> support::SystemManager::calls() const
+{
+    QList<QJsonObject> result;
+    for (const QJsonObject& entry : entries()) {
+        if (entry.contains(QStringLiteral("method"))
+            && !entry.value(QStringLiteral("control")).toBool())
+            result.append(entry);
+    }
+    return result;
+}
+
+bool support::SystemManager::control(const QStringList& arguments)
+{
+    return QProcess::execute(
+               buildProgram(QStringLiteral("emulator/system-manager/system-manager-ctl")), arguments)
+           == 0;
+}
+
+bool support::ScreenService::start(const QStringList& options)
+{
+    return HelperProcess::start(buildProgram(QStringLiteral("emulator/screen-service/screen-service")),
+                                QStringList{ QStringLiteral("--log"), logPath() } + options);
+}
+
+bool support::Xvfb::start(const QString& display, const QSize& size, const QString& fbdir, int dpi)
+{
+    QStringList arguments{ display, QStringLiteral("-screen"), QStringLiteral("0"),
+                           QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
+                           QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                           QStringLiteral("-nocursor") };
+    if (!fbdir.isEmpty())
+        arguments << QStringLiteral("-fbdir") << fbdir;
+    if (dpi > 0)
+        arguments << QStringLiteral("-dpi") << QString::number(dpi);
+    const QString socket = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
+    return startUntil(QStringLiteral("Xvfb"), arguments,
+                      [socket] { return QFile::exists(socket); });
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace support {
+
+// A program of this build, by its path below the build directory.
+QString buildProgram(const QString& relativePath);
+
+// One helper process for the length of a test: started, waited for until it
+// is ready, ended (TERM, then KILL) with the object.
+class HelperProcess
+{
+public:
+    ~HelperProcess();
+
+    // Ready once the program wrote readyLine on its standard error.
+    bool start(const QString& program, const QStringList& arguments,
+               const QByteArray& readyLine = "ready", int timeoutMs = 10000);
+    // Ready once ready() holds.
+    bool startUntil(const QString& program, const QStringList& arguments,
+                    const std::function<bool()>& ready, int timeoutMs = 10000);
+    void stop();
+    bool isRunning() const { return process.state() != QProcess::NotRunning; }
+
+    QProcess process;
+};
+
+// Every line of a JSON-lines log, in order.
+QList<QJsonObject> readJsonLines(const QString& path);
+// Reads the log until done() holds for its lines, or the bound passes;
+// returns the last lines read either way.
+QList<QJsonObject> waitForJsonLines(const QString& path,
+                                    const std::function<bool(const QList<QJsonObject>&)>& done,
+                                    int timeoutMs = 5000);
+
+// The system manager stand-in on the sandbox's private bus, with a fresh
+// call log.
+class SystemManager : public HelperProcess
+{
+public:
+    bool start(const QStringList& options = {});
+    QList<QJsonObject> entries() const { return readJsonLines(logPath()); }
+    // The device method calls only (no control calls, no signals).
+    QList<QJsonObject> calls() const;
+    QString logPath() const { return dir.filePath(QStringLiteral("system-manager.log")); }
+    // Runs system-manager-ctl; true when it succeeded.
+    static bool control(const QStringList& arguments);
+
+private:
+    QTemporaryDir dir;
+};
+
+// The screen service stand-in, logging every command it gets.
+class ScreenService : public HelperProcess
+{
+public:
+    bool start(const QStringList& options = {});
+    QList<QJsonObject> entries() const { return readJsonLines(logPath()); }
+    QString logPath() const { return dir.filePath(QStringLiteral("screen-service.log")); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+private:
+    QTemporaryDir dir;
+};
+
+// An X server on display (":N"), its framebuffer exported to fbdir when given.
+class Xvfb : public HelperProcess
+{
+public:
+    bool start(const QString& display, const QSize& size, const QString& fbdir = QString(),
+               int dpi = 0);
+};
+
+} // namespace support
