@@ -1,12 +1,12 @@
 #include "app/mainwindow.h"
 
 #include "app/filemanagerapplication.h"
-#include "app/ui_mainwindow.h"
 #include "browser/fs_view.h"
-#include "browser/screen_watcher.h"
 #include "browser/panelrefresh.h"
+#include "browser/screen_watcher.h"
 #include "platform/screen/screenproxy.h"
 #include "platform/sys/systemconfig.h"
+#include "ui_mainwindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -143,6 +143,11 @@ MainWindow::MainWindow()
     connect(ui->actionBtnMenu, &QAction::triggered, view, &FS_VIEW::actionBtnMenu);
     connect(ui->actionRun, &QAction::triggered, view, &FS_VIEW::actionRun);
     connect(ui->actionMkDir, &QAction::triggered, view, &FS_VIEW::actionMkDir);
+    // Paste is one of the list's own (protected) command slots; with nothing
+    // to select in an empty directory the local menu can't offer it there.
+    connect(ui->actionPaste, SIGNAL(triggered()), view, SLOT(actionPaste()));
+    connect(ui->menuFile, &QMenu::aboutToShow, this,
+            [this] { ui->actionPaste->setEnabled(ui->FSView->canPaste()); });
     connect(ui->actionNewZorUdu, &QAction::triggered, this, &MainWindow::newZorUdu);
     connect(ui->actionBBSync, &QAction::triggered, this, &MainWindow::syncZorUdu);
     connect(ui->actionExit, &QAction::triggered, this, &MainWindow::close);
@@ -159,6 +164,13 @@ MainWindow::MainWindow()
     connect(ui->actionHelp, &QAction::triggered, this, &MainWindow::showHelp);
     connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
     connect(view, &FS_VIEW::pathChanged, this, &MainWindow::setWindowTitle);
+    // A menu closed with Back leaves the menu bar holding the keyboard, and
+    // the next Back would only release it: the list takes the keys again
+    // once Qt is done closing the menu.
+    for (QMenu* menu : { ui->menuFile, ui->menuView, ui->menuDevice, ui->menuHelp }) {
+        connect(menu, &QMenu::aboutToHide, view,
+                [view] { QMetaObject::invokeMethod(view, "setFocus", Qt::QueuedConnection); });
+    }
 
     sys::SystemConfig::setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
 }

@@ -168,6 +168,8 @@ bool FS_VIEW::setDirectory(QString& path)
     // first (often the last row once sorted). Keep it on the first row until
     // the user moves.
     cursorPending = true;
+    placedCursor = QPersistentModelIndex();
+    setCurrentIndex(QModelIndex());
     placeFirstRowCursor();
 
     emit pathChanged(path);
@@ -178,9 +180,23 @@ void FS_VIEW::placeFirstRowCursor()
 {
     if (!cursorPending)
         return;
+    // Anything else that put the cursor somewhere (the user, a command) wins.
+    if (currentIndex().isValid() && currentIndex() != placedCursor) {
+        stopPlacingCursor();
+        return;
+    }
     const QModelIndex first = model->index(0, NameColumn, rootIndex());
-    if (first.isValid() && selectionModel() != nullptr)
+    if (first.isValid() && selectionModel() != nullptr) {
         selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+        placedCursor = first;
+    }
+}
+
+void FS_VIEW::stopPlacingCursor()
+{
+    cursorPending = false;
+    // A persistent index keeps its row listed even when the filter drops it.
+    placedCursor = QPersistentModelIndex();
 }
 
 bool FS_VIEW::actionMenu(QPoint p, QSize s)
@@ -208,7 +224,7 @@ bool FS_VIEW::actionMenu(QPoint p, QSize s)
     menu.addAction(QStringLiteral("Edit"), this, &FS_VIEW::actionEdit);
     menu.addAction(QStringLiteral("View"), this, &FS_VIEW::actionView);
 
-    paste->setEnabled(!clipboard.isEmpty());
+    paste->setEnabled(canPaste());
     multi->setCheckable(true);
     multi->setChecked(multiSelect);
     connect(multi, &QAction::toggled, this, &FS_VIEW::actionSetMulti);
@@ -217,6 +233,12 @@ bool FS_VIEW::actionMenu(QPoint p, QSize s)
     if (menu.exec(p, copy) != nullptr && currentIndex().isValid())
         rememberedIndex = currentIndex();
     return true;
+}
+
+bool FS_VIEW::canPaste() const
+{
+    return !clipboardPaths.isEmpty()
+           && (operationKind == CopyOperation || operationKind == MoveOperation);
 }
 
 bool FS_VIEW::actionMenu(QPoint p)
@@ -235,6 +257,7 @@ void FS_VIEW::actionHidden(bool show)
     // selected or current hidden entry would stay listed: let go of them
     // before filtering.
     clearSelection();
+    stopPlacingCursor();
     if (!show && currentIndex().isValid() && model->fileInfo(currentIndex()).isHidden())
         setCurrentIndex(QModelIndex()); // also drops the view's selection anchor
 
@@ -256,7 +279,7 @@ void FS_VIEW::actionBtnBack()
     if (!setDirectory(path))
         return;
     if (entry.index.isValid()) {
-        cursorPending = false;
+        stopPlacingCursor();
         setCurrentIndex(entry.index);
     }
     if (!history.contains(entry))
@@ -387,14 +410,23 @@ void FS_VIEW::translateKey(QKeyEvent* event) const
 
 void FS_VIEW::keyPressEvent(QKeyEvent* event)
 {
-    cursorPending = false;
+    // The first Down or Up in a newly shown directory selects the row the
+    // cursor sits on, so that a directory of one entry can be worked on.
+    const int key = event->key();
+    if (cursorPending && (key == Qt::Key_Down || key == Qt::Key_Up)
+        && !selectionModel()->hasSelection() && currentIndex().isValid()) {
+        stopPlacingCursor();
+        setCurrentIndex(currentIndex());
+        return;
+    }
+    stopPlacingCursor();
     translateKey(event);
     QTreeView::keyPressEvent(event);
 }
 
 void FS_VIEW::mousePressEvent(QMouseEvent* event)
 {
-    cursorPending = false;
+    stopPlacingCursor();
     QTreeView::mousePressEvent(event);
 }
 

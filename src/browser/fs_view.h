@@ -59,6 +59,9 @@ public:
     bool setDirectory(QString& path);
     bool setDirectory(const QString& path);
 
+    // Whether Paste would copy or move something now.
+    bool canPaste() const;
+
     // Checks and starts a command line in the background; true if it started.
     bool runProgram(const QString& commandLine);
     // The same for a program and its arguments that are already apart (file
@@ -155,10 +158,14 @@ private:
     // Puts the cursor on the first row of a newly shown directory while the
     // model lists and sorts it.
     void placeFirstRowCursor();
+    void stopPlacingCursor();
 
     // A newly shown directory still waits for its cursor; cleared by the
     // user's first key or tap and by the Back ring restoring a row.
     bool cursorPending = false;
+    // Where the placement last put the cursor (it follows the row as the
+    // list is sorted).
+    QPersistentModelIndex placedCursor;
 };
 
 #endif

@@ -1,38 +1,36 @@
-// Start-up frame: argument parsing, the environment prepared before the Qt
-// application exists, what start() sets up, and the real binary running
-// without any of the device's services.
+// Start-up: the hand-off argument, the environment prepared before the Qt
+// application exists, the window it opens, and the real binary without any
+// of the device's services.
 
 #include "app/filemanagerapplication.h"
-#include "support/sandbox.h"
 #include "app/mainwindow.h"
+#include "support/processes.h"
+#include "support/sandbox.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QStyle>
 #include <QtTest>
 
-#include <cstdio>
 #include <vector>
 
 namespace {
 
-int shareFrom(std::vector<const char*> args)
+int shareFrom(const QStringList& arguments)
 {
+    std::vector<QByteArray> bytes;
+    for (const QString& a : arguments)
+        bytes.push_back(a.toLatin1());
     std::vector<char*> argv;
-    for (const char* a : args)
-        argv.push_back(const_cast<char*>(a));
+    for (QByteArray& b : bytes)
+        argv.push_back(b.data());
     argv.push_back(nullptr);
-    int argc = int(args.size());
+    int argc = int(arguments.size());
     FileManagerApplication app;
     app.initialize(argc, argv.data());
     return app.shareCode();
 }
 
-// Recorded by main() before the QApplication is created.
+// Recorded by main() before the Qt application exists.
 QByteArray distanceBeforeQtApp;
-bool qtAppExistedAtInitialize = true;
 
 } // namespace
 
@@ -41,109 +39,61 @@ class TestFileManagerApplication : public QObject
     Q_OBJECT
 
 private slots:
-    void argumentParsing();
-    void environmentBeforeQtApplication();
-    void startBuildsTheWindow();
-    void binaryRunsWithoutDeviceServices();
+    void initTestCase() { REQUIRE_SANDBOX(); }
+
+    void shareArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("share");
+        QTest::newRow("123") << QStringList{ "lirro", "ZorUdu123" } << 123;
+        QTest::newRow("124") << QStringList{ "lirro", "ZorUdu124" } << 124;
+        QTest::newRow("no number") << QStringList{ "lirro", "ZorUdu" } << 0;
+        QTest::newRow("digits then text") << QStringList{ "lirro", "ZorUdu12abc" } << 12;
+        QTest::newRow("lower case") << QStringList{ "lirro", "zorudu123" } << 0;
+        QTest::newRow("prefix") << QStringList{ "lirro", "xZorUdu123" } << 0;
+        QTest::newRow("not last") << QStringList{ "lirro", "ZorUdu123", "book.txt" } << 0;
+        QTest::newRow("last wins") << QStringList{ "lirro", "ZorUdu5", "ZorUdu7" } << 7;
+        QTest::newRow("program only") << QStringList{ "ZorUdu9" } << 9;
+        QTest::newRow("too large") << QStringList{ "lirro", "ZorUdu99999999999999999999" } << 0;
+        QTest::newRow("no arguments") << QStringList{} << 0;
+    }
+
+    void shareArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QTEST(shareFrom(arguments), "share");
+    }
+
+    void environmentBeforeQtApplication()
+    {
+        QCOMPARE(distanceBeforeQtApp, QByteArray("30"));
+    }
+
+    void startOpensTheFlash()
+    {
+        FileManagerApplication app;
+        QCOMPARE(app.start(), 0);
+        QVERIFY(app.mainWindow()->isVisible());
+        QCOMPARE(app.mainWindow()->windowTitle(), QStringLiteral("/media/flash"));
+        app.mainWindow()->close();
+    }
+
+    void binaryRunsWithoutDeviceServices()
+    {
+        // No system bus, no system manager, no screen service: the program
+        // comes up and keeps running rather than block or die.
+        support::HelperProcess lirro;
+        QVERIFY(lirro.startUntil(support::buildProgram(QStringLiteral("src/lirro")), {},
+                                 [] { return true; }));
+        QVERIFY(!lirro.process.waitForFinished(3000));
+    }
 };
-
-void TestFileManagerApplication::argumentParsing()
-{
-    QCOMPARE(shareFrom({"lirro", "ZorUdu123"}), 123);
-    QCOMPARE(shareFrom({"lirro", "ZorUdu124"}), 124);
-    QCOMPARE(shareFrom({"lirro", "ZorUdu"}), 0);
-    QCOMPARE(shareFrom({"lirro", "ZorUduX"}), 0);
-    QCOMPARE(shareFrom({"lirro", "ZorUdu12abc"}), 12);
-    QCOMPARE(shareFrom({"lirro", "zorudu123"}), 0);
-    QCOMPARE(shareFrom({"lirro", "xZorUdu123"}), 0);
-    // Only the last argument counts.
-    QCOMPARE(shareFrom({"lirro", "ZorUdu123", "book.txt"}), 0);
-    QCOMPARE(shareFrom({"lirro", "ZorUdu5", "ZorUdu7"}), 7);
-    // Without arguments the program path itself is the last one.
-    QCOMPARE(shareFrom({"lirro"}), 0);
-    QCOMPARE(shareFrom({"ZorUdu9"}), 9);
-    // A number that does not fit is no hand-off code.
-    QCOMPARE(shareFrom({"lirro", "ZorUdu99999999999999999999"}), 0);
-    // An empty argument vector is survived.
-    QCOMPARE(shareFrom({}), 0);
-}
-
-void TestFileManagerApplication::environmentBeforeQtApplication()
-{
-    QVERIFY(!qtAppExistedAtInitialize);
-    QCOMPARE(distanceBeforeQtApp, QByteArray("30"));
-    // Overwrites whatever was there before (main() set another value).
-    qputenv("QWS_DBLCLICK_DISTANCE", "5");
-    shareFrom({"lirro"});
-    QCOMPARE(qgetenv("QWS_DBLCLICK_DISTANCE"), QByteArray("30"));
-}
-
-void TestFileManagerApplication::startBuildsTheWindow()
-{
-    QFont font = QApplication::font();
-    font.setPointSize(7);
-    QApplication::setFont(font);
-    QDir::setCurrent(QStringLiteral("/media/sd"));
-
-    FileManagerApplication app;
-    char arg0[] = "lirro";
-    char* argv[] = {arg0, nullptr};
-    int argc = 1;
-    app.initialize(argc, argv);
-    QCOMPARE(app.start(), 0);
-
-    QCOMPARE(QApplication::font().pointSize(), 19);
-    QCOMPARE(QApplication::cursorFlashTime(), 0);   // no blinking on e-ink
-    QCOMPARE(QApplication::style()->objectName(), QStringLiteral("fusion"));
-    // The toolkit images the style sheet names are registered.
-    QVERIFY(QFile::exists(QStringLiteral(":/images/check_box_normal")));
-    QVERIFY(QFile::exists(QStringLiteral(":/images/check_box_checked")));
-    QVERIFY(QFile::exists(QStringLiteral(":/images/up.png")));
-    QVERIFY(QFile::exists(QStringLiteral(":/images/down.png")));
-
-    MainWindow* window = app.mainWindow();
-    QVERIFY(window);
-    QVERIFY(window->isVisible());
-    QVERIFY(window->windowState() & Qt::WindowMaximized);
-    QCOMPARE(window->windowTitle(), QStringLiteral("/media/flash"));
-    QCOMPARE(QDir::currentPath(), QStringLiteral("/media/flash"));
-
-    window->close();
-    QCOMPARE(QDir::currentPath(), QStringLiteral("/media/sd"));
-}
-
-void TestFileManagerApplication::binaryRunsWithoutDeviceServices()
-{
-    // No system bus, no system manager, no screen service: the program must
-    // still come up and keep running rather than block or die.
-    const QString binary = qEnvironmentVariable("LIRRO_BUILD_DIR") + QStringLiteral("/src/lirro");
-    QVERIFY2(QFile::exists(binary), qPrintable(binary));
-    QProcess lirro;
-    lirro.setProcessChannelMode(QProcess::ForwardedChannels);
-    lirro.start(binary, QStringList());
-    QVERIFY(lirro.waitForStarted(5000));
-    QVERIFY(!lirro.waitForFinished(3000));
-    QCOMPARE(lirro.state(), QProcess::Running);
-    lirro.kill();
-    QVERIFY(lirro.waitForFinished(5000));
-}
 
 int main(int argc, char** argv)
 {
-    if (!support::insideSandbox()) {
-        std::fprintf(stderr, "must run inside scripts/sandbox\n");
-        return 1;
-    }
     qputenv("QWS_DBLCLICK_DISTANCE", "12");
-    {
-        FileManagerApplication probe;
-        char arg0[] = "lirro";
-        char* args[] = {arg0, nullptr};
-        int n = 1;
-        qtAppExistedAtInitialize = QCoreApplication::instance() != nullptr;
-        probe.initialize(n, args);
-        distanceBeforeQtApp = qgetenv("QWS_DBLCLICK_DISTANCE");
-    }
+    shareFrom({ "lirro" });
+    distanceBeforeQtApp = qgetenv("QWS_DBLCLICK_DISTANCE");
     QApplication qtApp(argc, argv);
     TestFileManagerApplication test;
     return QTest::qExec(&test, argc, argv);

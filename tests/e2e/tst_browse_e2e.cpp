@@ -91,7 +91,8 @@ void BrowseEndToEnd::enterByOkAndDoubleTapThenLeaveAtRoot() {
     VERIFY_PANEL(device, "parent by Back");
 
     // Find the third row (documents) from the outline the cursor draws,
-    // go back up, and double tap it.
+    // go back up, and double tap it (the first Down selects the first row).
+    QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     VERIFY_PANEL(device, "cursor on documents");
@@ -136,8 +137,9 @@ void BrowseEndToEnd::multiselectAndMenus() {
 
     // With a selection the Menu key opens the local menu at the current row:
     // its left edge plus one row height, at its bottom.
-    // (The first cursor step after start is drawn as a frame, not as the
-    // panel outline; the third one is an outline like every later step.)
+    // (The first Down selects the first row; the first cursor step after
+    // that is drawn as a frame, the next ones as the panel outline.)
+    QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     QVERIFY(device.key("Up"));

@@ -136,11 +136,14 @@ void FileOpsEndToEnd::copyWithMultiselectPasteAndDelete() {
 
     // documents: hello.sh, My Notes.txt, note.xml. Select the second row,
     // switch Multiselect on and extend to the third; Copy is the first entry.
+    // The first Down in a newly shown directory selects its first row.
+    QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     QVERIFY(device.key("Return"));
     QVERIFY2(device.waitForTitle(documents), qPrintable(device.title()));
     VERIFY_PANEL(device, "documents");
+    QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     QVERIFY(device.key("Menu"));
     QVERIFY(device.waitForOtherWindows(1));
@@ -208,6 +211,8 @@ void FileOpsEndToEnd::renameAndMakeDir() {
     DeviceSession device;
     QVERIFY2(device.start(), qPrintable(device.lastError()));
     QVERIFY2(device.waitForTitle(kFlash), qPrintable(device.title()));
+    // The first Down in a newly shown directory selects its first row.
+    QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     QVERIFY(device.key("Return"));
@@ -216,6 +221,7 @@ void FileOpsEndToEnd::renameAndMakeDir() {
 
     // Rename "My Notes.txt" through the keyboard dialog: the new name typed,
     // then the on-screen Enter (Up, Up, Left from the starting key) and OK.
+    QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     QVERIFY(device.key("Menu"));
     QVERIFY(device.waitForOtherWindows(1));
@@ -282,6 +288,8 @@ void FileOpsEndToEnd::activateZipAndScript() {
     VERIFY_PANEL(device, "work folder");
 
     // The archive: asked, extracted into Book.0 by unzip, whose output shows.
+    // (The first Down selects the first row.)
+    QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     QVERIFY(device.key("Return"));
     QVERIFY2(device.waitForWindow(".zip file activated"), "no question for the archive");

@@ -54,7 +54,9 @@ void ShellEndToEnd::startBrowseAndLeave() {
     VERIFY_PANEL(device, "started");
 
     // Moving the cursor one row: the outline is drawn on the panel as five
-    // points, before the partial update of the same tick.
+    // points, before the partial update of the same tick. (The first Down
+    // selects the first row.)
+    QVERIFY(device.key("Down"));
     QVERIFY(device.key("Down"));
     settled = device.waitScreenSettled();
     QVERIFY(device.key("Down"));

@@ -3,7 +3,8 @@
 #include "browser/fs_model.h"
 #include "browser/screencapture.h"
 #include "browser/screen_watcher.h"
-#include "browser/viewtestutil.h"
+#include "support/modal.h"
+#include "support/views.h"
 #include "fileops/file_dialog.h"
 #include "fileops/info_dialog.h"
 #include "fileopstestutil.h"
@@ -17,6 +18,11 @@
 #include <QLabel>
 
 #include <functional>
+
+using support::indexOf;
+using support::rowIndex;
+using support::showDirectory;
+using support::waitListed;
 
 namespace {
 
