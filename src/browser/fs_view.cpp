@@ -419,7 +419,9 @@ void FS_VIEW::keyPressEvent(QKeyEvent* event)
         setCurrentIndex(currentIndex());
         return;
     }
-    stopPlacingCursor();
+    // Keys the list passes on (Back, Menu) don't move the cursor.
+    if (key != Qt::Key_Escape && key != Qt::Key_Menu)
+        stopPlacingCursor();
     translateKey(event);
     QTreeView::keyPressEvent(event);
 }
