@@ -1,5 +1,4 @@
-#ifndef VEXA_APPLICATION_H
-#define VEXA_APPLICATION_H
+#pragma once
 
 class QApplication;
 
@@ -39,4 +38,3 @@ extern Application* application;
 
 } // namespace vexa
 
-#endif // VEXA_APPLICATION_H

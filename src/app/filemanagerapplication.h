@@ -1,5 +1,4 @@
-#ifndef FILEMANAGERAPPLICATION_H
-#define FILEMANAGERAPPLICATION_H
+#pragma once
 
 #include "app/application.h"
 
@@ -32,4 +31,3 @@ protected:
     int shareNumber = 0;
 };
 
-#endif // FILEMANAGERAPPLICATION_H

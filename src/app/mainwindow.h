@@ -1,5 +1,4 @@
-#ifndef MAINWINDOW_H
-#define MAINWINDOW_H
+#pragma once
 
 #include <QMainWindow>
 #include <QString>
@@ -61,4 +60,3 @@ protected:
     Ui_MainWindow* ui = nullptr;
 };
 
-#endif // MAINWINDOW_H

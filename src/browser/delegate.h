@@ -1,5 +1,4 @@
-#ifndef LIRRO_BROWSER_DELEGATE_H
-#define LIRRO_BROWSER_DELEGATE_H
+#pragma once
 
 #include <QAbstractItemDelegate>
 
@@ -23,4 +22,3 @@ public:
     QAbstractItemDelegate* baseDelegate;
 };
 
-#endif

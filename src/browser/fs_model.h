@@ -1,5 +1,4 @@
-#ifndef LIRRO_BROWSER_FS_MODEL_H
-#define LIRRO_BROWSER_FS_MODEL_H
+#pragma once
 
 #include <QFileSystemModel>
 
@@ -14,4 +13,3 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 };
 
-#endif

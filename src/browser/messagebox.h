@@ -1,5 +1,4 @@
-#ifndef MESSAGEBOX_H
-#define MESSAGEBOX_H
+#pragma once
 
 #include <QMessageBox>
 #include <QString>
@@ -12,4 +11,3 @@ class QWidget;
 int showMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                    const QString& text, QMessageBox::StandardButtons buttons);
 
-#endif // MESSAGEBOX_H
