@@ -6,18 +6,18 @@
 namespace {
 
 // Field offsets of the record; note top before left.
-constexpr int kType = 0;
-constexpr int kWaveform = 4;
-constexpr int kPartial = 8;
-constexpr int kTop = 12;
-constexpr int kLeft = 16;
-constexpr int kWidth = 20;
-constexpr int kHeight = 24;
-constexpr int kPoints = 28;
-constexpr int kPointCount = 148;
-constexpr int kColor = 152;
-constexpr int kSize = 156;
-constexpr int kWait = 160;
+const int TypeOffset = 0;
+const int WaveformOffset = 4;
+const int PartialOffset = 8;
+const int TopOffset = 12;
+const int LeftOffset = 16;
+const int WidthOffset = 20;
+const int HeightOffset = 24;
+const int PointsOffset = 28;
+const int PointCountOffset = 148;
+const int ColorOffset = 152;
+const int SizeOffset = 156;
+const int WaitOffset = 160;
 
 // The client and the service share the host, so the record is in host order.
 qint32 field(const QByteArray& data, int offset)
@@ -27,8 +27,51 @@ qint32 field(const QByteArray& data, int offset)
 
 QPoint point(const QByteArray& data, int index)
 {
-    const int offset = kPoints + index * 8;
+    const int offset = PointsOffset + index * 8;
     return QPoint(field(data, offset), field(data, offset + 4));
+}
+
+// Each value is checked before use: a huge one would overflow the
+// arithmetic that places it on the panel.
+bool bounded(qint32 value, qint32 low, qint32 high, const char* name, QString* error)
+{
+    if (value >= low && value <= high)
+        return true;
+    *error = QStringLiteral("%1 %2 out of range %3 to %4").arg(QLatin1String(name)).arg(value).arg(low).arg(high);
+    return false;
+}
+
+bool coordinate(qint32 value, const char* name, QString* error)
+{
+    return bounded(value, -CommandDecoder::MaxCoordinate, CommandDecoder::MaxCoordinate, name, error);
+}
+
+bool readRegion(const QByteArray& data, QRect* region, QString* error)
+{
+    const qint32 top = field(data, TopOffset);
+    const qint32 left = field(data, LeftOffset);
+    const qint32 width = field(data, WidthOffset);
+    const qint32 height = field(data, HeightOffset);
+    if (!coordinate(top, "top", error) || !coordinate(left, "left", error) || !coordinate(width, "width", error)
+        || !coordinate(height, "height", error))
+        return false;
+    *region = QRect(left, top, width, height);
+    return true;
+}
+
+bool readLine(const QByteArray& data, int count, CommandDecoder::Command* c)
+{
+    c->color = field(data, ColorOffset);
+    c->lineSize = field(data, SizeOffset);
+    if (!bounded(c->lineSize, 0, CommandDecoder::MaxLineSize, "size", &c->error))
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const QPoint p = point(data, i);
+        if (!coordinate(p.x(), "x", &c->error) || !coordinate(p.y(), "y", &c->error))
+            return false;
+        c->points.append(p);
+    }
+    return true;
 }
 
 } // namespace
@@ -37,58 +80,49 @@ CommandDecoder::Command CommandDecoder::decode(const QByteArray& datagram)
 {
     Command c;
     c.size = datagram.size();
-    if (datagram.size() != COMMAND_SIZE) {
-        c.error = QStringLiteral("datagram of %1 bytes, expected %2").arg(datagram.size()).arg(COMMAND_SIZE);
+    if (datagram.size() != CommandSize) {
+        c.error = QStringLiteral("datagram of %1 bytes, expected %2").arg(datagram.size()).arg(CommandSize);
         return c;
     }
-    for (int offset = 0; offset < COMMAND_SIZE; offset += 4)
+    for (int offset = 0; offset < CommandSize; offset += 4)
         c.raw.append(field(datagram, offset));
 
-    c.type = field(datagram, kType);
-    c.wait = field(datagram, kWait);
+    c.type = field(datagram, TypeOffset);
+    c.wait = field(datagram, WaitOffset);
+    bool sound = true;
     switch (c.type) {
     case WAIT_FOR_FINISHED:
         break;
     case SYNC:
-        c.region = QRect(field(datagram, kLeft), field(datagram, kTop),
-                         field(datagram, kWidth), field(datagram, kHeight));
+        sound = readRegion(datagram, &c.region, &c.error);
         break;
     case UPDATE_SCREEN:
-        c.waveform = field(datagram, kWaveform);
-        c.partial = field(datagram, kPartial);
+        c.waveform = field(datagram, WaveformOffset);
+        c.partial = field(datagram, PartialOffset);
         break;
     case UPDATE_REGION:
-        c.waveform = field(datagram, kWaveform);
-        c.partial = field(datagram, kPartial);
-        c.region = QRect(field(datagram, kLeft), field(datagram, kTop),
-                         field(datagram, kWidth), field(datagram, kHeight));
+        c.waveform = field(datagram, WaveformOffset);
+        c.partial = field(datagram, PartialOffset);
+        sound = readRegion(datagram, &c.region, &c.error);
         break;
     case DRAW_LINE:
-        c.points = {point(datagram, 0), point(datagram, 1)};
-        c.color = field(datagram, kColor);
-        c.line_size = field(datagram, kSize);
+        sound = readLine(datagram, 2, &c);
         break;
     case DRAW_LINES:
-        c.point_count = field(datagram, kPointCount);
-        c.color = field(datagram, kColor);
-        c.line_size = field(datagram, kSize);
-        if (c.point_count < 0 || c.point_count > MAX_POINTS) {
-            c.error = QStringLiteral("point_count %1 out of range 0-%2").arg(c.point_count).arg(MAX_POINTS);
-            return c;
-        }
-        for (int i = 0; i < c.point_count; ++i)
-            c.points.append(point(datagram, i));
+        c.pointCount = field(datagram, PointCountOffset);
+        sound = bounded(c.pointCount, 0, MaxPoints, "point_count", &c.error) && readLine(datagram, c.pointCount, &c);
         break;
     case FILL_SCREEN:
-        c.waveform = field(datagram, kWaveform);
-        c.partial = field(datagram, kPartial);
-        c.color = field(datagram, kColor);
+        c.waveform = field(datagram, WaveformOffset);
+        c.partial = field(datagram, PartialOffset);
+        c.color = field(datagram, ColorOffset);
         break;
     default:
         c.error = QStringLiteral("unknown command type %1").arg(c.type);
-        return c;
+        sound = false;
+        break;
     }
-    c.valid = true;
+    c.valid = sound;
     return c;
 }
 
@@ -96,7 +130,7 @@ bool CommandDecoder::wantsReply(const Command& command)
 {
     // A record that could not be read is not answered either: its wait field
     // is as meaningless as the rest.
-    return command.valid && (command.wait & REPLY_WAIT_BIT) != 0;
+    return command.valid && (command.wait & ReplyWaitBit) != 0;
 }
 
 QString CommandDecoder::typeName(int type)
@@ -126,7 +160,7 @@ QJsonValue CommandDecoder::waveformName(int waveform)
 QJsonObject CommandDecoder::toJson(const Command& c)
 {
     QJsonObject o;
-    if (c.size != COMMAND_SIZE) {
+    if (c.size != CommandSize) {
         o.insert(QStringLiteral("error"), c.error);
         o.insert(QStringLiteral("bytes"), c.size);
         return o;
@@ -161,8 +195,8 @@ QJsonObject CommandDecoder::toJson(const Command& c)
             points.append(QJsonArray{p.x(), p.y()});
         o.insert(QStringLiteral("points"), points);
         if (c.type == DRAW_LINES)
-            o.insert(QStringLiteral("point_count"), c.point_count);
-        o.insert(QStringLiteral("size"), c.line_size);
+            o.insert(QStringLiteral("point_count"), c.pointCount);
+        o.insert(QStringLiteral("size"), c.lineSize);
     }
     if (hasLine || c.type == FILL_SCREEN)
         o.insert(QStringLiteral("color"), c.color);

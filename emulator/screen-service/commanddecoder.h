@@ -10,13 +10,17 @@
 
 // Reads one screen command datagram. Only the fields that belong to the
 // command's type are taken; the rest of the record holds leftovers of the
-// client's earlier commands and means nothing.
+// client's earlier commands and means nothing. Every value taken is bounded:
+// a record with one out of range is not applied.
 class CommandDecoder
 {
 public:
-    static constexpr int COMMAND_SIZE = 164;
-    static constexpr int MAX_POINTS = 15;
-    static constexpr int REPLY_WAIT_BIT = 2;
+    static constexpr int CommandSize = 164;
+    static constexpr int MaxPoints = 15;
+    static constexpr int ReplyWaitBit = 2;
+    // Coordinates and sizes beyond this are no screen's.
+    static constexpr int MaxCoordinate = 65535;
+    static constexpr int MaxLineSize = 32;
 
     enum Type {
         WAIT_FOR_FINISHED = 0,
@@ -37,10 +41,10 @@ public:
         int waveform = 0;      // UPDATE_SCREEN, UPDATE_REGION, FILL_SCREEN
         int partial = 0;       // same
         QRect region;          // SYNC, UPDATE_REGION (panel coordinates)
-        QVector<QPoint> points; // DRAW_LINE (2), DRAW_LINES (point_count)
-        int point_count = 0;   // DRAW_LINES
+        QVector<QPoint> points; // DRAW_LINE (2), DRAW_LINES (pointCount)
+        int pointCount = 0;    // DRAW_LINES
         int color = 0;         // DRAW_LINE, DRAW_LINES, FILL_SCREEN
-        int line_size = 0;     // DRAW_LINE, DRAW_LINES
+        int lineSize = 0;      // DRAW_LINE, DRAW_LINES
         int wait = 0;
         QVector<qint32> raw;   // every field, kept for commands that make no sense
     };

@@ -12,8 +12,6 @@
 #include "panelemulator.h"
 #include "screenservice.h"
 
-#include "platform/sys/displayrotation.h"
-
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
@@ -24,22 +22,38 @@
 
 namespace {
 
-const char* const kDescription =
+const char* const Description =
     "Stand-in for the e-ink screen service.\n"
     "\n"
     "Every command datagram is logged as one JSON line and applied to the\n"
     "emulated panel: UPDATE_SCREEN and UPDATE_REGION copy the framebuffer that\n"
-    "Xvfb exports (-fbdir DIR) into the panel, DRAW_LINE(S) draw onto the panel\n"
-    "only, FILL_SCREEN fills it. Commands with the reply-wait bit are answered\n"
-    "after they are applied.\n"
+    "Xvfb exports (-fbdir DIR) into the panel; DRAW_LINE(S) draw into that\n"
+    "framebuffer, which Xvfb shares with the program's X screen, so a line\n"
+    "reaches the panel with the next update and the program's next repaint\n"
+    "there erases it; FILL_SCREEN fills the panel. Points are panel pixels,\n"
+    "mapped onto the turned screen by --rotation. A record with a value out of\n"
+    "range is logged, not applied. Commands with the reply-wait bit are\n"
+    "answered after they are applied.\n"
     "\n"
     "Figures: a datagram holding exactly the ASCII text \"STATS?\", sent to the\n"
     "same port, is answered with one JSON object: commands (total, by_type,\n"
     "by_waveform), flashes (GC commands), pixels_updated (panel pixels changed,\n"
-    "total and in \"last\"), outline_pixels (drawn by lines, not updated since),\n"
-    "stale_pixels (framebuffer pixels, in the panel's 16 greys, that the panel\n"
-    "does not show, outline excluded), framebuffer_unchanged_ms and ms (the\n"
-    "service's clock). --stats keeps the same object in a file.";
+    "total and in \"last\"), outline_drawn_pixels (set by the last line\n"
+    "command), outline_pixels (of those, shown on the panel in the line's\n"
+    "grey), earlier_outline_pixels (what the panel still shows of the line\n"
+    "command before), stale_pixels (framebuffer pixels, in the panel's 16\n"
+    "greys, that the panel does not show), framebuffer_unchanged_ms and ms\n"
+    "(the service's clock). --stats keeps the same object in a file.";
+
+const char* const DisplayVariable = "QWS_DISPLAY";
+
+// The :Rot<N> part of the device's display setting; 0 without one.
+int rotationOf(const QByteArray& display)
+{
+    static const QRegularExpression rot(QStringLiteral(":Rot(0|90|180|270)(?![0-9])"));
+    const QRegularExpressionMatch m = rot.match(QString::fromLocal8Bit(display));
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
 
 bool parseSize(const QString& text, QSize* size)
 {
@@ -59,10 +73,10 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("screen-service"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    parser.setApplicationDescription(QString::fromLatin1(Description));
     parser.addHelpOption();
     const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("UDP port to listen on."),
-                                        QStringLiteral("N"), QString::number(ScreenService::DEFAULT_PORT));
+                                        QStringLiteral("N"), QString::number(ScreenService::DefaultPort));
     const QCommandLineOption logOption(QStringLiteral("log"), QStringLiteral("Write the command log to FILE."),
                                        QStringLiteral("FILE"));
     const QCommandLineOption readyOption(QStringLiteral("ready-file"),
@@ -104,7 +118,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "screen-service: bad panel size %s (WxH)\n", qPrintable(parser.value(sizeOption)));
         return 2;
     }
-    options.rotation = sys::DisplayRotation::degrees();
+    options.rotation = rotationOf(qgetenv(DisplayVariable));
     if (parser.isSet(rotationOption)) {
         const int degrees = parser.value(rotationOption).toInt(&ok);
         if (!ok || (degrees != 0 && degrees != 90 && degrees != 180 && degrees != 270)) {

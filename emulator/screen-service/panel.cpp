@@ -1,24 +1,19 @@
 #include "panel.h"
 
-#include "platform/screen/screenproxy.h"
-
-#include <cstdlib>
-
 namespace {
 
 uchar level16(int grey)
 {
     const int g = qBound(0, grey, 255);
     // Nearest of 0, 17, 34, ... 255.
-    return uchar(((g * (Panel::LEVELS - 1) + 127) / 255) * 17);
+    return uchar(((g * (Panel::Levels - 1) + 127) / 255) * 17);
 }
 
 } // namespace
 
 Panel::Panel(const QSize& size)
     : panelSize(size)
-    , picture(size.width() * size.height(), char(WHITE))
-    , outline(size.width() * size.height(), 0)
+    , picture(size.width() * size.height(), char(White))
 {
 }
 
@@ -38,7 +33,6 @@ Panel::Change Panel::update(const QRect& region, const QByteArray& source, const
         return change;
     const int pw = panelSize.width();
     uchar* dst = reinterpret_cast<uchar*>(picture.data());
-    char* mark = outline.data();
     const uchar* src = reinterpret_cast<const uchar*>(source.constData());
     // Render through a table: one lookup per pixel.
     uchar table[256];
@@ -52,74 +46,9 @@ Panel::Change Panel::update(const QRect& region, const QByteArray& source, const
                 dst[i] = value;
                 ++change.changed;
             }
-            if (mark[i]) {
-                mark[i] = 0;
-                --outlineCount;
-            }
         }
     }
     change.covered = qint64(area.width()) * area.height();
-    return change;
-}
-
-void Panel::plot(int x, int y, uchar value, int width, Change* change)
-{
-    // A square pen centred on the point, as wide as the line.
-    const int from = -(width - 1) / 2;
-    const QRect pen = QRect(x + from, y + from, width, width).intersected(QRect(QPoint(0, 0), panelSize));
-    uchar* dst = reinterpret_cast<uchar*>(picture.data());
-    for (int py = pen.top(); py <= pen.bottom(); ++py) {
-        for (int px = pen.left(); px <= pen.right(); ++px) {
-            const int i = py * panelSize.width() + px;
-            if (!outline[i]) {
-                outline[i] = 1;
-                ++outlineCount;
-                ++change->covered;
-            }
-            if (dst[i] != value) {
-                dst[i] = value;
-                ++change->changed;
-            }
-        }
-    }
-}
-
-Panel::Change Panel::drawLines(const QVector<QPoint>& points, int color, int width)
-{
-    Change change;
-    const uchar value = level16(color);
-    const int pen = qMax(1, width);
-    if (points.size() == 1)
-        plot(points[0].x(), points[0].y(), value, pen, &change);
-    for (int n = 1; n < points.size(); ++n) {
-        // Bresenham, every step of the segment including both ends.
-        int x = points[n - 1].x();
-        int y = points[n - 1].y();
-        const int x2 = points[n].x();
-        const int y2 = points[n].y();
-        // Segments far off the panel cost nothing but time; keep them short.
-        if (std::abs(qint64(x2) - x) > 4 * 16384 || std::abs(qint64(y2) - y) > 4 * 16384)
-            continue;
-        const int dx = std::abs(x2 - x);
-        const int dy = -std::abs(y2 - y);
-        const int sx = x < x2 ? 1 : -1;
-        const int sy = y < y2 ? 1 : -1;
-        int err = dx + dy;
-        for (;;) {
-            plot(x, y, value, pen, &change);
-            if (x == x2 && y == y2)
-                break;
-            const int e2 = 2 * err;
-            if (e2 >= dy) {
-                err += dy;
-                x += sx;
-            }
-            if (e2 <= dx) {
-                err += dx;
-                y += sy;
-            }
-        }
-    }
     return change;
 }
 
@@ -134,8 +63,6 @@ Panel::Change Panel::fill(int color, int waveform)
             ++change.changed;
         }
     }
-    outline.fill(0);
-    outlineCount = 0;
     change.covered = picture.size();
     return change;
 }
@@ -154,18 +81,51 @@ qint64 Panel::staleAgainst(const QByteArray& source, const QSize& sourceSize) co
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
             const int i = y * panelSize.width() + x;
-            if (!outline[i] && dst[i] != table[src[y * sourceSize.width() + x]])
+            if (dst[i] != table[src[y * sourceSize.width() + x]])
                 ++stale;
         }
     }
     return stale;
 }
 
+QRect Panel::mapToPanel(const QRect& logical, const QSize& screen, int degrees)
+{
+    const QRect r = logical.intersected(QRect(QPoint(0, 0), screen));
+    if (r.isEmpty())
+        return QRect();
+    const int w = screen.width();
+    const int h = screen.height();
+    switch (degrees) {
+    case 90: // the screen's top edge runs down the panel's left edge
+        return QRect(QPoint(r.top(), w - 1 - r.right()), QPoint(r.bottom(), w - 1 - r.left()));
+    case 180:
+        return QRect(QPoint(w - 1 - r.right(), h - 1 - r.bottom()), QPoint(w - 1 - r.left(), h - 1 - r.top()));
+    case 270:
+        return QRect(QPoint(h - 1 - r.bottom(), r.left()), QPoint(h - 1 - r.top(), r.right()));
+    default:
+        return r;
+    }
+}
+
+QPoint Panel::mapFromPanel(const QPoint& p, const QSize& screen, int degrees)
+{
+    const int w = screen.width();
+    const int h = screen.height();
+    switch (degrees) {
+    case 90:
+        return QPoint(w - 1 - p.y(), p.x());
+    case 180:
+        return QPoint(w - 1 - p.x(), h - 1 - p.y());
+    case 270:
+        return QPoint(p.y(), h - 1 - p.x());
+    default:
+        return p;
+    }
+}
+
 QByteArray Panel::toPhysical(const QByteArray& logical, const QSize& logicalSize, int degrees,
                              QSize* physicalSize)
 {
-    using vexa::screen::ScreenProxy;
-    const QRect screen(QPoint(0, 0), logicalSize);
     const bool quarter = degrees == 90 || degrees == 270;
     const QSize turned = quarter ? logicalSize.transposed() : logicalSize;
     if (physicalSize)
@@ -173,26 +133,11 @@ QByteArray Panel::toPhysical(const QByteArray& logical, const QSize& logicalSize
     if (degrees == 0 || logicalSize.isEmpty())
         return logical;
 
-    // The client's own region mapping, taken at three pixels, gives where a
-    // logical pixel lands: an origin and one step for x and one for y. Kept
-    // for the next call, which nearly always has the same screen.
-    struct Steps {
-        QSize size;
-        int degrees = -1;
-        QPoint origin, stepX, stepY;
-    };
-    static Steps steps;
-    if (steps.size != logicalSize || steps.degrees != degrees) {
-        auto at = [&](int x, int y) { return ScreenProxy::mapToPanel(QRect(x, y, 1, 1), screen, degrees).topLeft(); };
-        steps.size = logicalSize;
-        steps.degrees = degrees;
-        steps.origin = at(0, 0);
-        steps.stepX = logicalSize.width() > 1 ? at(1, 0) - steps.origin : QPoint(0, 0);
-        steps.stepY = logicalSize.height() > 1 ? at(0, 1) - steps.origin : QPoint(0, 0);
-    }
-    const QPoint origin = steps.origin;
-    const QPoint stepX = steps.stepX;
-    const QPoint stepY = steps.stepY;
+    // Where a logical pixel lands: an origin and one step for x and one for y.
+    auto at = [&](int x, int y) { return mapToPanel(QRect(x, y, 1, 1), logicalSize, degrees).topLeft(); };
+    const QPoint origin = at(0, 0);
+    const QPoint stepX = logicalSize.width() > 1 ? at(1, 0) - origin : QPoint(0, 0);
+    const QPoint stepY = logicalSize.height() > 1 ? at(0, 1) - origin : QPoint(0, 0);
 
     QByteArray out(turned.width() * turned.height(), Qt::Uninitialized);
     char* dst = out.data();

@@ -4,8 +4,16 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+
+Q_LOGGING_CATEGORY(lcPanel, "lirro.screenservice.panel", QtWarningMsg)
+
+const char* const PanelEmulator::FramebufferFile = "Xvfb_screen0";
 
 PanelEmulator::PanelEmulator(const Options& options, QObject* parent)
     : QObject(parent)
@@ -19,7 +27,7 @@ PanelEmulator::PanelEmulator(const Options& options, QObject* parent)
     connect(writeTimer, &QTimer::timeout, this, &PanelEmulator::writePicture);
     connect(pollTimer, &QTimer::timeout, this, &PanelEmulator::poll);
     if (!opts.fbdir.isEmpty())
-        pollTimer->start(POLL_MS);
+        pollTimer->start(PollMs);
     ensureFramebuffer();
     // The device starts with a white panel; show that much at once.
     picturePending = true;
@@ -34,11 +42,12 @@ bool PanelEmulator::ensureFramebuffer()
     if (framebuffer.isOpen() && !framebuffer.isReplaced())
         return true;
     // The X server may start after us, or start again.
-    const QString path = QDir(opts.fbdir).filePath(QLatin1String(FRAMEBUFFER_FILE));
+    const QString path = QDir(opts.fbdir).filePath(QLatin1String(FramebufferFile));
     QString error;
-    if (!framebuffer.open(path, &error)) {
+    // Read-write: lines are drawn into it.
+    if (!framebuffer.open(path, QIODevice::ReadWrite, &error)) {
         if (error != framebufferError)
-            qWarning("screen-service: framebuffer %s: %s", qPrintable(path), qPrintable(error));
+            qCWarning(lcPanel, "framebuffer %s: %s", qPrintable(path), qPrintable(error));
         framebufferError = error;
         return false;
     }
@@ -47,7 +56,7 @@ bool PanelEmulator::ensureFramebuffer()
     if (opts.rotation == 90 || opts.rotation == 270)
         turned.transpose();
     if (turned != opts.panelSize)
-        qWarning("screen-service: framebuffer %dx%d at rotation %d does not fill the %dx%d panel",
+        qCWarning(lcPanel, "framebuffer %dx%d at rotation %d does not fill the %dx%d panel",
                  framebuffer.size().width(), framebuffer.size().height(), opts.rotation,
                  opts.panelSize.width(), opts.panelSize.height());
     lastChecksum = framebuffer.checksum();
@@ -67,31 +76,113 @@ QByteArray PanelEmulator::physicalFramebuffer(QSize* size)
     return Panel::toPhysical(framebuffer.grey(), framebuffer.size(), opts.rotation, size);
 }
 
-Panel::Change PanelEmulator::apply(const CommandDecoder::Command& c)
+QVector<int> PanelEmulator::linePixels(const QVector<QPoint>& points, int width, const QSize& panelSize)
 {
-    Panel::Change change;
+    QVector<int> pixels;
+    QByteArray seen(panelSize.width() * panelSize.height(), 0);
+    const QRect bounds(QPoint(0, 0), panelSize);
+    const int pen = qBound(1, width, CommandDecoder::MaxLineSize);
+    const int from = -(pen - 1) / 2;
+    // A square pen centred on the point, as wide as the line.
+    auto plot = [&](int x, int y) {
+        const QRect r = QRect(x + from, y + from, pen, pen).intersected(bounds);
+        for (int py = r.top(); py <= r.bottom(); ++py) {
+            for (int px = r.left(); px <= r.right(); ++px) {
+                const int i = py * panelSize.width() + px;
+                if (!seen[i]) {
+                    seen[i] = 1;
+                    pixels.append(i);
+                }
+            }
+        }
+    };
+    if (points.size() == 1)
+        plot(points[0].x(), points[0].y());
+    for (int n = 1; n < points.size(); ++n) {
+        // Bresenham, every step of the segment including both ends.
+        int x = points[n - 1].x();
+        int y = points[n - 1].y();
+        const int x2 = points[n].x();
+        const int y2 = points[n].y();
+        const int dx = std::abs(x2 - x);
+        const int dy = -std::abs(y2 - y);
+        const int sx = x < x2 ? 1 : -1;
+        const int sy = y < y2 ? 1 : -1;
+        int err = dx + dy;
+        for (;;) {
+            plot(x, y);
+            if (x == x2 && y == y2)
+                break;
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y += sy;
+            }
+        }
+    }
+    return pixels;
+}
+
+qint64 PanelEmulator::drawLines(const CommandDecoder::Command& c)
+{
+    earlierOutline = outline;
+    outline.pixels = linePixels(c.points, c.lineSize, screen.size());
+    std::sort(outline.pixels.begin(), outline.pixels.end());
+    outline.grey = Panel::render(c.color, Panel::GU);
+    // Into the framebuffer, as the device's service draws into the frame
+    // buffer it shares with the program: the panel shows the line after the
+    // next update, and the program's next repaint there erases it.
+    if (!ensureFramebuffer())
+        return 0;
+    const QSize logical = framebuffer.size();
+    const int width = screen.size().width();
+    for (const int i : qAsConst(outline.pixels)) {
+        const QPoint p = Panel::mapFromPanel(QPoint(i % width, i / width), logical, opts.rotation);
+        framebuffer.setGrey(p.x(), p.y(), c.color);
+    }
+    return outline.pixels.size();
+}
+
+qint64 PanelEmulator::shownPixels(const Outline& o, const Outline* except) const
+{
+    const uchar* panel = reinterpret_cast<const uchar*>(screen.pixels().constData());
+    qint64 shown = 0;
+    for (const int i : o.pixels) {
+        if (panel[i] == o.grey && !(except && std::binary_search(except->pixels.cbegin(), except->pixels.cend(), i)))
+            ++shown;
+    }
+    return shown;
+}
+
+PanelEmulator::Effect PanelEmulator::apply(const CommandDecoder::Command& c)
+{
+    Effect effect;
     if (!c.valid)
-        return change;
-    bool touchesPanel = true;
+        return effect;
+    qCDebug(lcPanel, "command %s", qPrintable(CommandDecoder::typeName(c.type)));
+    bool touchesPanel = false;
+    if (c.type == CommandDecoder::DRAW_LINE || c.type == CommandDecoder::DRAW_LINES)
+        effect.drawn = drawLines(c);
     QSize size;
     const QByteArray source = physicalFramebuffer(&size);
     switch (c.type) {
     case CommandDecoder::UPDATE_SCREEN:
     case CommandDecoder::UPDATE_REGION: {
         const QRect region = c.type == CommandDecoder::UPDATE_SCREEN ? QRect(QPoint(0, 0), screen.size()) : c.region;
-        change = screen.update(region, source, size, c.waveform);
+        effect.panel = screen.update(region, source, size, c.waveform);
+        touchesPanel = true;
         break;
     }
-    case CommandDecoder::DRAW_LINE:
-    case CommandDecoder::DRAW_LINES:
-        change = screen.drawLines(c.points, c.color, c.line_size);
-        break;
     case CommandDecoder::FILL_SCREEN:
-        change = screen.fill(c.color, c.waveform);
+        effect.panel = screen.fill(c.color, c.waveform);
+        touchesPanel = true;
         break;
     default:
-        touchesPanel = false; // SYNC, WAIT_FOR_FINISHED: nothing to show
-        break;
+        break; // SYNC, WAIT_FOR_FINISHED: nothing to show; lines: not until an update
     }
 
     ++commands;
@@ -104,22 +195,24 @@ Panel::Change PanelEmulator::apply(const CommandDecoder::Command& c)
         if (c.waveform == Panel::GC)
             ++flashes;
     }
-    pixelsUpdated += change.changed;
-    pixelsCovered += change.covered;
+    pixelsUpdated += effect.panel.changed;
+    pixelsCovered += effect.panel.covered;
 
     last = QJsonObject();
     last.insert(QStringLiteral("type"), type);
     if (hasWaveform)
         last.insert(QStringLiteral("waveform"), CommandDecoder::waveformName(c.waveform));
-    last.insert(QStringLiteral("pixels_updated"), double(change.changed));
-    last.insert(QStringLiteral("pixels_covered"), double(change.covered));
+    last.insert(QStringLiteral("pixels_updated"), double(effect.panel.changed));
+    last.insert(QStringLiteral("pixels_covered"), double(effect.panel.covered));
+    if (effect.drawn > 0)
+        last.insert(QStringLiteral("pixels_drawn"), double(effect.drawn));
     last.insert(QStringLiteral("ms"), double(clock.elapsed()));
 
-    if (touchesPanel && change.changed > 0)
+    if (touchesPanel && effect.panel.changed > 0)
         scheduleWrite();
     recomputeStale(source, size);
     writeStats();
-    return change;
+    return effect;
 }
 
 void PanelEmulator::recomputeStale()
@@ -150,7 +243,7 @@ void PanelEmulator::poll()
         staleCurrent = false;
         return;
     }
-    if (staleCurrent || now - framebufferChangedMs < SETTLE_MS)
+    if (staleCurrent || now - framebufferChangedMs < SettleMs)
         return;
     const qint64 before = stalePixels;
     recomputeStale();
@@ -192,7 +285,12 @@ QJsonObject PanelEmulator::figures() const
     o.insert(QStringLiteral("pixels_updated"), double(pixelsUpdated));
     o.insert(QStringLiteral("pixels_covered"), double(pixelsCovered));
     o.insert(QStringLiteral("last"), last);
-    o.insert(QStringLiteral("outline_pixels"), double(screen.outlinePixels()));
+    // The owner's view of the cursor: the last outline as the panel shows
+    // it, and what the panel still shows of the one before (where not under
+    // the last).
+    o.insert(QStringLiteral("outline_drawn_pixels"), double(outline.pixels.size()));
+    o.insert(QStringLiteral("outline_pixels"), double(shownPixels(outline)));
+    o.insert(QStringLiteral("earlier_outline_pixels"), double(shownPixels(earlierOutline, &outline)));
     o.insert(QStringLiteral("stale_pixels"), double(stalePixels));
     o.insert(QStringLiteral("stale_ms"), double(staleAtMs));
     o.insert(QStringLiteral("framebuffer"), framebuffer.isOpen());
@@ -210,7 +308,7 @@ void PanelEmulator::writeStats()
     QSaveFile file(opts.statsPath);
     if (!file.open(QIODevice::WriteOnly)
         || file.write(QJsonDocument(figures()).toJson(QJsonDocument::Compact) + '\n') < 0 || !file.commit())
-        qWarning("screen-service: cannot write %s: %s", qPrintable(opts.statsPath), qPrintable(file.errorString()));
+        qCWarning(lcPanel, "cannot write %s: %s", qPrintable(opts.statsPath), qPrintable(file.errorString()));
 }
 
 void PanelEmulator::scheduleWrite()
@@ -220,8 +318,8 @@ void PanelEmulator::scheduleWrite()
     picturePending = true;
     if (writeTimer->isActive())
         return;
-    const qint64 since = lastWriteMs < 0 ? WRITE_INTERVAL_MS : clock.elapsed() - lastWriteMs;
-    writeTimer->start(int(qBound<qint64>(0, WRITE_INTERVAL_MS - since, WRITE_INTERVAL_MS)));
+    const qint64 since = lastWriteMs < 0 ? WriteIntervalMs : clock.elapsed() - lastWriteMs;
+    writeTimer->start(int(qBound<qint64>(0, WriteIntervalMs - since, WriteIntervalMs)));
 }
 
 void PanelEmulator::flushFiles()
@@ -240,7 +338,7 @@ void PanelEmulator::writePicture()
     if (!opts.rawPath.isEmpty()) {
         QSaveFile raw(opts.rawPath);
         if (!raw.open(QIODevice::WriteOnly) || raw.write(bytes) != bytes.size() || !raw.commit())
-            qWarning("screen-service: cannot write %s: %s", qPrintable(opts.rawPath), qPrintable(raw.errorString()));
+            qCWarning(lcPanel, "cannot write %s: %s", qPrintable(opts.rawPath), qPrintable(raw.errorString()));
     }
     if (!opts.pngPath.isEmpty()) {
         const QSize size = screen.size();
@@ -248,6 +346,6 @@ void PanelEmulator::writePicture()
                            size.width(), QImage::Format_Grayscale8);
         QSaveFile png(opts.pngPath);
         if (!png.open(QIODevice::WriteOnly) || !image.save(&png, "PNG") || !png.commit())
-            qWarning("screen-service: cannot write %s: %s", qPrintable(opts.pngPath), qPrintable(png.errorString()));
+            qCWarning(lcPanel, "cannot write %s: %s", qPrintable(opts.pngPath), qPrintable(png.errorString()));
     }
 }

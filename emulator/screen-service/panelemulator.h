@@ -9,37 +9,47 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 class QTimer;
 
-// The panel as the device would drive it from the X server's framebuffer:
-// applies each command to the Panel, keeps the figures (commands, flashes,
-// pixels updated, outline and stale pixels), and writes the panel picture
+// The panel as the device drives it from the frame buffer it shares with
+// the program (here the X server's, exported by Xvfb): updates copy the
+// framebuffer onto the Panel, lines are drawn into the framebuffer and reach
+// the panel with the next update. Keeps the figures (commands, flashes,
+// pixels updated, outline and stale pixels) and writes the panel picture
 // and the figures to files for a person, a device window or a test.
 class PanelEmulator : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int POLL_MS = 50;          // framebuffer checksum poll
-    static constexpr int SETTLE_MS = 100;       // unchanged this long = settled
-    static constexpr int WRITE_INTERVAL_MS = 200; // at most one picture per interval
-    static constexpr const char* FRAMEBUFFER_FILE = "Xvfb_screen0";
+    static constexpr int PollMs = 50;            // framebuffer checksum poll
+    static constexpr int SettleMs = 100;         // unchanged this long = settled
+    static constexpr int WriteIntervalMs = 200;  // at most one picture per interval
+    static const char* const FramebufferFile;
 
     struct Options
     {
         QSize panelSize = QSize(600, 800);
         int rotation = 0;      // degrees the program's screen is turned
-        QString fbdir;         // Xvfb -fbdir; none: updates copy nothing
+        QString fbdir;         // Xvfb -fbdir; none: updates copy nothing, lines draw nothing
         QString pngPath;
         QString rawPath;
         QString statsPath;
     };
 
+    // What one command did: to the panel, and to the framebuffer (lines).
+    struct Effect
+    {
+        Panel::Change panel;
+        qint64 drawn = 0; // framebuffer pixels a line command set
+    };
+
     explicit PanelEmulator(const Options& options, QObject* parent = nullptr);
 
     // Applies one decoded command; what it did goes into the figures.
-    Panel::Change apply(const CommandDecoder::Command& command);
+    Effect apply(const CommandDecoder::Command& command);
     // The figures now, with the stale count taken against the framebuffer as
     // it is at this moment.
     QJsonObject stats();
@@ -48,13 +58,27 @@ public:
     // Writes pending pictures at once instead of at the next interval.
     void flushFiles();
 
+    // The panel pixels (indexes into Panel::pixels()) a polyline covers with
+    // a square pen of the given width, clipped to the panel, each once.
+    static QVector<int> linePixels(const QVector<QPoint>& points, int width, const QSize& panelSize);
+
 private Q_SLOTS:
     void poll();
     void writePicture();
 
 private:
+    // A line command's pixels on the panel and its grey, to tell whether
+    // the owner sees it.
+    struct Outline
+    {
+        QVector<int> pixels;
+        uchar grey = 0;
+    };
+
     QByteArray physicalFramebuffer(QSize* size);
     bool ensureFramebuffer();
+    qint64 drawLines(const CommandDecoder::Command& command);
+    qint64 shownPixels(const Outline& outline, const Outline* except = nullptr) const;
     void recomputeStale();
     void recomputeStale(const QByteArray& source, const QSize& size);
     void scheduleWrite();
@@ -77,6 +101,9 @@ private:
     quint64 sourceChecksum = 0;  // of the framebuffer last read
     quint64 staleChecksum = 0;   // of the framebuffer the stale count was taken on
     qint64 staleCommands = -1;   // commands applied when it was taken
+
+    Outline outline;         // the last line command's
+    Outline earlierOutline;  // the one before it
 
     QMap<QString, qint64> byType;
     QMap<QString, qint64> byWaveform;

@@ -8,6 +8,8 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
+const char* const ScreenService::StatsRequest = "STATS?";
+
 ScreenService::ScreenService(QIODevice* log, PanelEmulator* panel, QObject* parent)
     : QObject(parent)
     , logDevice(log)
@@ -33,7 +35,7 @@ void ScreenService::readDatagrams()
         const QNetworkDatagram datagram = socket->receiveDatagram();
         if (!datagram.isValid())
             continue;
-        if (panel && datagram.data() == STATS_REQUEST) {
+        if (panel && datagram.data() == StatsRequest) {
             const QByteArray json = QJsonDocument(panel->stats()).toJson(QJsonDocument::Compact);
             socket->writeDatagram(json, datagram.senderAddress(), quint16(datagram.senderPort()));
             continue;
@@ -43,8 +45,10 @@ void ScreenService::readDatagrams()
         if (panel && command.valid) {
             // Applied before the answer goes out: a client that waits sees
             // the panel done.
-            const Panel::Change change = panel->apply(command);
-            entry.insert(QStringLiteral("pixels_updated"), double(change.changed));
+            const PanelEmulator::Effect effect = panel->apply(command);
+            entry.insert(QStringLiteral("pixels_updated"), double(effect.panel.changed));
+            if (effect.drawn > 0)
+                entry.insert(QStringLiteral("pixels_drawn"), double(effect.drawn));
         }
         log(entry);
         if (CommandDecoder::wantsReply(command)) {

@@ -17,10 +17,10 @@ class ScreenService : public QObject
     Q_OBJECT
 
 public:
-    static constexpr quint16 DEFAULT_PORT = 5678;
+    static constexpr quint16 DefaultPort = 5678;
     // A datagram of exactly these bytes is answered with the panel's figures
     // as one JSON object; it is not a command and is not logged.
-    static constexpr const char* STATS_REQUEST = "STATS?";
+    static const char* const StatsRequest;
 
     // log: an open, writable device; not owned. panel: may be null (log
     // and answer only); not owned.

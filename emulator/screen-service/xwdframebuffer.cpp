@@ -8,25 +8,25 @@ namespace {
 
 // XWD file header: 25 32-bit words, then the window name up to header_size.
 enum HeaderWord {
-    kHeaderSize = 0,
-    kFileVersion = 1,
-    kPixmapFormat = 2,
-    kPixmapDepth = 3,
-    kPixmapWidth = 4,
-    kPixmapHeight = 5,
-    kByteOrder = 7,
-    kBitsPerPixel = 11,
-    kBytesPerLine = 12,
-    kRedMask = 14,
-    kGreenMask = 15,
-    kBlueMask = 16,
-    kColormapEntries = 18,
-    kNColors = 19,
-    kHeaderWords = 25,
+    HeaderSizeWord = 0,
+    FileVersionWord = 1,
+    PixmapFormatWord = 2,
+    PixmapDepthWord = 3,
+    PixmapWidthWord = 4,
+    PixmapHeightWord = 5,
+    ByteOrderWord = 7,
+    BitsPerPixelWord = 11,
+    BytesPerLineWord = 12,
+    RedMaskWord = 14,
+    GreenMaskWord = 15,
+    BlueMaskWord = 16,
+    ColourCountWord = 19,
+    HeaderWords = 25,
 };
-constexpr quint32 kXwdVersion = 7;
-constexpr quint32 kZPixmap = 2;
-constexpr int kColorEntrySize = 12;
+const quint32 XwdVersion = 7;
+const quint32 ZPixmap = 2;
+const int ColourEntrySize = 12;
+const quint32 MaxSide = 16384;
 
 int shiftOf(quint32 mask)
 {
@@ -66,12 +66,13 @@ XwdFramebuffer::~XwdFramebuffer()
 void XwdFramebuffer::close()
 {
     pixelData = nullptr;
+    writable = false;
     file.close(); // unmaps
     width = height = bpp = bytesPerLine = 0;
     inode = 0;
 }
 
-bool XwdFramebuffer::open(const QString& path, QString* error)
+bool XwdFramebuffer::open(const QString& path, QIODevice::OpenMode mode, QString* error)
 {
     close();
     auto fail = [&](const QString& why) {
@@ -82,55 +83,56 @@ bool XwdFramebuffer::open(const QString& path, QString* error)
     };
     filePath = path;
     file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(mode))
         return fail(file.errorString());
     inode = inodeOf(path);
     const qint64 fileSize = file.size();
-    if (fileSize < kHeaderWords * 4)
+    if (fileSize < HeaderWords * 4)
         return fail(QStringLiteral("too short for an XWD header"));
-    const uchar* map = file.map(0, fileSize);
+    // Shared: with write access the X server sees what we draw.
+    uchar* map = file.map(0, fileSize);
     if (!map)
         return fail(file.errorString());
 
     // xwd writes its header most significant byte first; take the other
     // order too if that is what makes a version 7 header.
-    bool bigEndianHeader = qFromBigEndian<quint32>(map + kFileVersion * 4) == kXwdVersion;
-    if (!bigEndianHeader && qFromLittleEndian<quint32>(map + kFileVersion * 4) != kXwdVersion)
+    bool bigEndianHeader = qFromBigEndian<quint32>(map + FileVersionWord * 4) == XwdVersion;
+    if (!bigEndianHeader && qFromLittleEndian<quint32>(map + FileVersionWord * 4) != XwdVersion)
         return fail(QStringLiteral("not an XWD file of version 7"));
     auto word = [&](int index) {
         return bigEndianHeader ? qFromBigEndian<quint32>(map + index * 4)
                                : qFromLittleEndian<quint32>(map + index * 4);
     };
 
-    const quint64 headerSize = word(kHeaderSize);
-    const quint64 colours = word(kNColors);
-    if (word(kPixmapFormat) != kZPixmap)
-        return fail(QStringLiteral("pixmap format %1, only ZPixmap is read").arg(word(kPixmapFormat)));
-    const quint32 w = word(kPixmapWidth);
-    const quint32 h = word(kPixmapHeight);
-    const quint32 bits = word(kBitsPerPixel);
-    const quint32 line = word(kBytesPerLine);
+    const quint64 headerSize = word(HeaderSizeWord);
+    const quint64 colours = word(ColourCountWord);
+    if (word(PixmapFormatWord) != ZPixmap)
+        return fail(QStringLiteral("pixmap format %1, only ZPixmap is read").arg(word(PixmapFormatWord)));
+    const quint32 w = word(PixmapWidthWord);
+    const quint32 h = word(PixmapHeightWord);
+    const quint32 bits = word(BitsPerPixelWord);
+    const quint32 line = word(BytesPerLineWord);
     if (bits != 16 && bits != 24 && bits != 32)
         return fail(QStringLiteral("%1 bits per pixel (depth %2), only 16, 24 and 32 are read")
-                        .arg(bits).arg(word(kPixmapDepth)));
-    if (w == 0 || h == 0 || w > 16384 || h > 16384 || quint64(line) < quint64(w) * bits / 8)
+                        .arg(bits).arg(word(PixmapDepthWord)));
+    if (w == 0 || h == 0 || w > MaxSide || h > MaxSide || quint64(line) < quint64(w) * bits / 8)
         return fail(QStringLiteral("bad geometry %1x%2, %3 bytes per line").arg(w).arg(h).arg(line));
-    const quint64 offset = headerSize + colours * kColorEntrySize;
-    if (headerSize < kHeaderWords * 4 || offset + quint64(line) * h > quint64(fileSize))
+    const quint64 offset = headerSize + colours * ColourEntrySize;
+    if (headerSize < HeaderWords * 4 || offset + quint64(line) * h > quint64(fileSize))
         return fail(QStringLiteral("pixels run past the end of the file"));
-    masks[0] = word(kRedMask);
-    masks[1] = word(kGreenMask);
-    masks[2] = word(kBlueMask);
+    masks[0] = word(RedMaskWord);
+    masks[1] = word(GreenMaskWord);
+    masks[2] = word(BlueMaskWord);
     if (!masks[0] || !masks[1] || !masks[2])
         return fail(QStringLiteral("no colour masks (not a true-colour visual)"));
-    Q_UNUSED(kColormapEntries);
 
     width = int(w);
     height = int(h);
     bpp = int(bits);
     bytesPerLine = int(line);
-    msbFirst = word(kByteOrder) != 0;
+    msbFirst = word(ByteOrderWord) != 0;
     pixelData = map + offset;
+    writable = (mode & QIODevice::WriteOnly) != 0;
     return true;
 }
 
@@ -180,4 +182,23 @@ QByteArray XwdFramebuffer::grey() const
         }
     }
     return out;
+}
+
+void XwdFramebuffer::setGrey(int x, int y, int grey)
+{
+    if (!writable || x < 0 || y < 0 || x >= width || y >= height)
+        return;
+    const quint32 g = quint32(qBound(0, grey, 255));
+    quint32 pixel = 0;
+    for (const quint32 mask : masks) {
+        const int shift = shiftOf(mask);
+        const quint32 max = mask >> shift;
+        pixel |= (((g * max + 127) / 255) << shift) & mask;
+    }
+    const int bytesPerPixel = bpp / 8;
+    uchar* dst = pixelData + qsizetype(y) * bytesPerLine + qsizetype(x) * bytesPerPixel;
+    for (int b = 0; b < bytesPerPixel; ++b) {
+        const int shift = msbFirst ? (bytesPerPixel - 1 - b) * 8 : b * 8;
+        dst[b] = uchar(pixel >> shift);
+    }
 }

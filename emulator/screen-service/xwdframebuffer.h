@@ -6,8 +6,10 @@
 #include <QString>
 
 // The X server's screen as Xvfb exports it with -fbdir: an XWD file
-// (header, colour map, then the pixels) that the server keeps mapped and
-// writes into as it draws. We map it read-only and read the live pixels.
+// (header, colour map, then the pixels) that the server keeps mapped shared
+// and draws into. Mapped read-write, a write here changes the X screen, as
+// the device's screen service draws into the frame buffer it shares with
+// the program.
 class XwdFramebuffer
 {
 public:
@@ -17,8 +19,9 @@ public:
     XwdFramebuffer& operator=(const XwdFramebuffer&) = delete;
 
     // Maps the file and reads its header; false (with a reason) when it is
-    // missing, truncated or in a pixel format we cannot read.
-    bool open(const QString& path, QString* error = nullptr);
+    // missing, truncated or in a pixel format we cannot read. ReadWrite
+    // allows setGrey().
+    bool open(const QString& path, QIODevice::OpenMode mode = QIODevice::ReadOnly, QString* error = nullptr);
     void close();
     bool isOpen() const { return pixelData != nullptr; }
     // True when the file at the path is no longer the one mapped (the X
@@ -33,6 +36,9 @@ public:
     // The screen as 8-bit grey, row after row, in the server's (logical)
     // orientation; empty when not open.
     QByteArray grey() const;
+    // Draws one pixel of this grey at x, y (logical orientation), in the
+    // screen's own pixel format; outside the screen or read-only: nothing.
+    void setGrey(int x, int y, int grey);
 
     // Grey of an RGB colour, as the panel's controller would see it.
     static int greyOf(int red, int green, int blue)
@@ -44,7 +50,8 @@ private:
     QFile file;
     QString filePath;
     quint64 inode = 0;
-    const uchar* pixelData = nullptr;
+    uchar* pixelData = nullptr;
+    bool writable = false;
     int width = 0;
     int height = 0;
     int bpp = 0;
