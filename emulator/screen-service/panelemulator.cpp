@@ -294,6 +294,8 @@ QJsonObject PanelEmulator::figures() const
     o.insert(QStringLiteral("stale_pixels"), double(stalePixels));
     o.insert(QStringLiteral("stale_ms"), double(staleAtMs));
     o.insert(QStringLiteral("framebuffer"), framebuffer.isOpen());
+    // The picture files lag the panel by up to one write interval.
+    o.insert(QStringLiteral("files_pending"), picturePending);
     o.insert(QStringLiteral("framebuffer_unchanged_ms"), double(now - framebufferChangedMs));
     o.insert(QStringLiteral("panel"), QJsonArray{screen.size().width(), screen.size().height()});
     o.insert(QStringLiteral("rotation"), opts.rotation);
@@ -332,7 +334,6 @@ void PanelEmulator::writePicture()
 {
     if (!picturePending)
         return;
-    picturePending = false;
     lastWriteMs = clock.elapsed();
     const QByteArray& bytes = screen.pixels();
     if (!opts.rawPath.isEmpty()) {
@@ -348,4 +349,6 @@ void PanelEmulator::writePicture()
         if (!png.open(QIODevice::WriteOnly) || !image.save(&png, "PNG") || !png.commit())
             qCWarning(lcPanel, "cannot write %s: %s", qPrintable(opts.pngPath), qPrintable(png.errorString()));
     }
+    picturePending = false;
+    writeStats();
 }

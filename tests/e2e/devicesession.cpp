@@ -1,205 +1,105 @@
-#include "devicesession.h"
-#include "support/sandbox.h"
+#include "e2e/devicesession.h"
 
+#include "commandchannel.h"
+#include "support/files.h"
+#include "support/screenlistener.h"
 #include "xwdframebuffer.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMap>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <QSaveFile>
-#include <QThread>
-#include <QUdpSocket>
-#include <functional>
+#include <QtTest>
 
 namespace {
-constexpr char kDisplay[] = ":7";
-constexpr char kLogDir[] = "/tmp/lirro-e2e";
-constexpr char kLauncher[] = "/opt/vexa/arm/bin/lirro.oar";
-constexpr char kSdCardNode[] = "/dev/sdmmc";
-constexpr char kStartDir[] = "/media/flash";
-constexpr char kFramebufferFile[] = "Xvfb_screen0";
-constexpr char kStatsRequest[] = "STATS?";
-constexpr quint16 kScreenPort = 5678;
-constexpr int kWidth = 600;
-constexpr int kHeight = 800;
-// The device's window system lays fonts out at 72 dpi.
-constexpr int kFontDpi = 72;
-constexpr int kStaleRechecks = 3;
-constexpr int kStaleRecheckMs = 400;
 
-QString buildDir() { return qEnvironmentVariable("LIRRO_BUILD_DIR"); }
+const char* const Display = ":1"; // scripts/device-session's screen
+const char* const StateDir = "/tmp/lirro-e2e";
+const char* const SdCardNode = "/dev/sdmmc";
+const int ScreenWidth = 600;
+const int ScreenHeight = 800;
+const int WaitMs = 10000;
+// Nothing sent and the framebuffer still for this long: the panel settled.
+const int QuietMs = 300;
+const int SettleTimeoutMs = 15000;
+// A loaded machine may take longer than the quiet time between painting and
+// sending: stale pixels count only when they stay this long after.
+const int StaleGraceMs = 1500;
 
-bool waitFor(const std::function<bool()>& cond, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(25);
-    }
-    return true;
+QString fromEnvironment(const char* name, const QString& relative)
+{
+    return qEnvironmentVariable(name) + QLatin1Char('/') + relative;
 }
 
-void stopProcess(QProcess& p) {
-    if (p.state() == QProcess::NotRunning)
-        return;
-    p.terminate();
-    if (!p.waitForFinished(3000)) {
-        p.kill();
-        p.waitForFinished(3000);
-    }
-}
-
-// The child of a process running program (the launcher runs lirro as its
-// child, among short-lived helpers of its own).
-qint64 childRunning(qint64 pid, const QString& program) {
-    QFile f(QString("/proc/%1/task/%1/children").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QString wanted = QFileInfo(program).canonicalFilePath();
-    for (const QByteArray& child : f.readAll().trimmed().split(' ')) {
-        if (QFileInfo(QString("/proc/%1/exe").arg(QString::fromLatin1(child))).canonicalFilePath() == wanted)
-            return child.toLongLong();
+// lirro's process (the launcher's child): the one running the build's binary.
+qint64 findLirro()
+{
+    const QString program = QFileInfo(support::buildProgram(QStringLiteral("src/lirro"))).canonicalFilePath();
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList({ QStringLiteral("[0-9]*") })) {
+        if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() == program)
+            return pid.toLongLong();
     }
     return 0;
 }
-}  // namespace
 
-DeviceSession::DeviceSession() : dir_(kLogDir), fbdir_(QString(kLogDir) + "/fb"), display_(kDisplay) {}
+} // namespace
 
-DeviceSession::~DeviceSession() { stop(); }
-
-bool DeviceSession::startHelper(QProcess& proc, const QString& program, const QStringList& args) {
-    proc.setProcessChannelMode(QProcess::SeparateChannels);
-    proc.start(program, args);
-    if (!proc.waitForStarted(5000)) {
-        error_ = program + " did not start";
-        return false;
-    }
-    QByteArray err;
-    const bool ready = waitFor([&] {
-        proc.waitForReadyRead(20);
-        err += proc.readAllStandardError();
-        return err.contains("ready") || proc.state() == QProcess::NotRunning;
-    }, 10000);
-    if (!ready || !err.contains("ready")) {
-        error_ = program + " never became ready: " + QString::fromUtf8(err);
-        return false;
-    }
-    return true;
-}
-
-bool DeviceSession::start(const Options& options) {
-    if (!support::insideSandbox()) {
-        error_ = "not inside the device sandbox";
-        return false;
-    }
-    // Each session starts from empty logs and a fresh framebuffer.
-    QDir(dir_).removeRecursively();
-    QDir().mkpath(fbdir_);
-    // The sandbox's /dev is our own: the card is there or not as asked.
-    if (options.sdCard) {
-        QFile node(kSdCardNode);
-        if (!node.open(QIODevice::WriteOnly)) {
-            error_ = "cannot create /dev/sdmmc";
-            return false;
-        }
-    } else {
-        QFile::remove(kSdCardNode);
-    }
-
-    const QString emu = buildDir() + "/emulator";
-    if (!startHelper(systemManager_, emu + "/system-manager/system-manager",
-                     {"--log", dir_ + "/system-manager.log"}))
-        return false;
-    if (!startHelper(screenService_, emu + "/screen-service/screen-service",
-                     {"--log", dir_ + "/screen-service.log", "--fbdir", fbdir_, "--panel-png",
-                      dir_ + "/panel.png", "--panel-raw", dir_ + "/panel.raw", "--stats",
-                      dir_ + "/panel-stats.json", "--panel-size",
-                      QString("%1x%2").arg(kWidth).arg(kHeight)}))
-        return false;
-
-    // No pointer sprite in the framebuffer: the device has none.
-    xvfb_.setStandardErrorFile(dir_ + "/xvfb.log");
-    xvfb_.start("Xvfb", {display_, "-screen", "0", QString("%1x%2x24").arg(kWidth).arg(kHeight), "-fbdir",
-                         fbdir_, "-dpi", QString::number(kFontDpi), "-nocursor", "-nolisten", "tcp"});
-    const QString socket = "/tmp/.X11-unix/X" + display_.mid(1);
-    if (!waitFor([&] { return QFileInfo(socket).exists(); }, 10000)) {
-        error_ = "Xvfb did not start";
-        return false;
-    }
-    // The service picks the framebuffer file up at its next poll.
-    if (!waitFor([&] { return stats().value("framebuffer").toBool(); }, 10000)) {
-        error_ = "the screen service never saw the framebuffer";
-        return false;
-    }
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display_);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("QT_FONT_DPI", QString::number(kFontDpi));
-    lirro_.setProcessEnvironment(env);
-    lirro_.setWorkingDirectory(kStartDir);
-    lirro_.setStandardOutputFile(dir_ + "/lirro.out");
-    lirro_.setStandardErrorFile(dir_ + "/lirro.err");
-    const QString program = buildDir() + "/src/lirro";
-    const bool viaLauncher = options.useLauncher && QFileInfo(kLauncher).isExecutable();
-    if (viaLauncher)
-        lirro_.start(kLauncher, QStringList{"--lirro", program, "--log", dir_ + "/launcher.log", "--"} +
-                                    options.lirroArgs);
-    else
-        lirro_.start(program, options.lirroArgs);
-    if (!lirro_.waitForStarted(5000)) {
-        error_ = "lirro did not start";
-        return false;
-    }
-    lirroPid_ = lirro_.processId();
-    if (viaLauncher && !waitFor([&] { return (lirroPid_ = childRunning(lirro_.processId(), program)) > 0; }, 5000)) {
-        error_ = "the launcher did not start lirro";
-        return false;
-    }
-    QString out;
-    if (!xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(lirroPid_)}, &out)) {
-        error_ = "lirro's window never appeared";
-        return false;
-    }
-    windowId_ = out.split('\n', Qt::SkipEmptyParts).value(0);
-    // No window manager here: give the window the keyboard focus ourselves.
-    xdotool({"windowfocus", "--sync", windowId_});
-    return true;
-}
-
-void DeviceSession::stop() {
-    // The launcher passes the signal on to lirro and waits for it.
-    for (QProcess* p : {&lirro_, &xvfb_, &screenService_, &systemManager_})
-        stopProcess(*p);
-    QFile::remove(kSdCardNode);
+DeviceSession::~DeviceSession()
+{
+    session.stop();
+    QFile::remove(QLatin1String(SdCardNode));
     // Logs and pictures for a person to look at, outside the sandbox's /tmp.
     const QString keep = qEnvironmentVariable("LIRRO_E2E_KEEP");
-    if (!keep.isEmpty() && QFileInfo(dir_).isDir()) {
-        const QString to = keep + "/" + QString::number(QDateTime::currentMSecsSinceEpoch());
+    if (!keep.isEmpty() && QFileInfo(dir).isDir()) {
+        const QString to = keep + QLatin1Char('/') + QString::number(QDateTime::currentMSecsSinceEpoch());
         QDir().mkpath(to);
-        for (const QFileInfo& f : QDir(dir_).entryInfoList(QDir::Files))
-            QFile::copy(f.filePath(), to + "/" + f.fileName());
+        for (const QFileInfo& f : QDir(dir).entryInfoList(QDir::Files))
+            QFile::copy(f.filePath(), to + QLatin1Char('/') + f.fileName());
     }
 }
 
-bool DeviceSession::xdotool(const QStringList& args, QString* output) {
+bool DeviceSession::start(bool sdCard)
+{
+    dir = QLatin1String(StateDir);
+    if (!support::freshDir(dir))
+        return false;
+    // The sandbox's /dev is our own: the card is there or not, as asked.
+    QFile::remove(QLatin1String(SdCardNode));
+    if (sdCard && !support::writeFile(QLatin1String(SdCardNode), QByteArray()))
+        return false;
+    const bool shown = session.startUntil(
+        fromEnvironment("LIRRO_SOURCE_DIR", QStringLiteral("scripts/device-session")),
+        { qEnvironmentVariable("LIRRO_BUILD_DIR"), dir, QString::number(ScreenWidth), QString::number(ScreenHeight) },
+        [this] {
+            QString out;
+            return (lirroPid = findLirro()) > 0
+                && xdotool({ QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                             QString::number(lirroPid) }, &out)
+                && !(mainWindow = out.section(QLatin1Char('\n'), 0, 0)).isEmpty();
+        },
+        30000);
+    return shown;
+}
+
+bool DeviceSession::waitForExit(int* status)
+{
+    if (!session.process.waitForFinished(WaitMs) || session.process.exitStatus() != QProcess::NormalExit)
+        return false;
+    *status = session.process.exitCode();
+    return true;
+}
+
+bool DeviceSession::xdotool(const QStringList& arguments, QString* output)
+{
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display_);
+    env.insert(QStringLiteral("DISPLAY"), QLatin1String(Display));
     p.setProcessEnvironment(env);
-    p.start("xdotool", args);
-    if (!p.waitForFinished(15000)) {
+    p.start(QStringLiteral("xdotool"), arguments);
+    if (!p.waitForFinished(WaitMs)) {
         p.kill();
         p.waitForFinished();
         return false;
@@ -209,51 +109,83 @@ bool DeviceSession::xdotool(const QStringList& args, QString* output) {
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-bool DeviceSession::key(const QString& name) { return xdotool({"key", "--delay", "60", name}); }
-
-bool DeviceSession::type(const QString& text) { return xdotool({"type", "--delay", "40", "--", text}); }
-
-bool DeviceSession::tap(int x, int y) {
-    return xdotool({"mousemove", QString::number(x), QString::number(y), "click", "1"});
+bool DeviceSession::key(const QString& name)
+{
+    return xdotool({ QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60"), name });
 }
 
-bool DeviceSession::doubleTap(int x, int y) {
-    return xdotool({"mousemove", QString::number(x), QString::number(y), "click", "--repeat", "2", "--delay",
-                    "80", "1"});
+bool DeviceSession::keys(const QStringList& names)
+{
+    for (const QString& name : names) {
+        if (!key(name))
+            return false;
+    }
+    return true;
 }
 
-bool DeviceSession::longPress(int x, int y) {
-    QProcess ctl;
-    ctl.start(buildDir() + "/emulator/system-manager/system-manager-ctl",
-              {"emit", "mouseLongPress", QString::number(x), QString::number(y), "0", "0"});
-    return ctl.waitForFinished(10000) && ctl.exitStatus() == QProcess::NormalExit && ctl.exitCode() == 0;
+bool DeviceSession::type(const QString& text)
+{
+    return xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), QStringLiteral("--"), text });
 }
 
-QString DeviceSession::title() {
+bool DeviceSession::input(const QString& line)
+{
+    // The forwarder makes its FIFO once it runs.
+    CommandChannel channel(dir + QStringLiteral("/input.fifo"));
+    return QTest::qWaitFor([&] { return channel.send(line); }, WaitMs);
+}
+
+QString DeviceSession::title()
+{
     QString out;
-    if (windowId_.isEmpty() || !xdotool({"getwindowname", windowId_}, &out))
-        return QString();
+    xdotool({ QStringLiteral("getwindowname"), mainWindow }, &out);
     return out.trimmed();
 }
 
-bool DeviceSession::waitForTitle(const QString& wanted, int timeoutMs) {
-    return waitFor([&] { return title() == wanted; }, timeoutMs);
+bool DeviceSession::waitForTitle(const QString& wanted)
+{
+    return QTest::qWaitFor([&] { return title() == wanted; }, WaitMs);
 }
 
-bool DeviceSession::waitForWindow(const QString& name, bool shown, int timeoutMs) {
-    const QString pattern = "^" + QRegularExpression::escape(name) + "$";
-    return waitFor([&] {
+bool DeviceSession::waitForWindow(const QString& name, bool shown)
+{
+    const QString pattern = QLatin1Char('^') + QRegularExpression::escape(name) + QLatin1Char('$');
+    return QTest::qWaitFor([&] {
         QString out;
-        xdotool({"search", "--onlyvisible", "--name", pattern}, &out);
+        xdotool({ QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern }, &out);
         return out.trimmed().isEmpty() != shown;
-    }, timeoutMs);
+    }, WaitMs);
 }
 
-QJsonObject DeviceSession::stats() {
+QList<QRect> DeviceSession::otherWindows()
+{
+    QList<QRect> rects;
+    QString out;
+    xdotool({ QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(lirroPid) }, &out);
+    for (const QString& id : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QString geometry;
+        if (id == mainWindow || !xdotool({ QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id }, &geometry))
+            continue;
+        QMap<QString, int> v;
+        for (const QString& line : geometry.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            v.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
+        rects << QRect(v.value(QStringLiteral("X")), v.value(QStringLiteral("Y")), v.value(QStringLiteral("WIDTH")),
+                       v.value(QStringLiteral("HEIGHT")));
+    }
+    return rects;
+}
+
+bool DeviceSession::waitForOtherWindows(int count)
+{
+    return QTest::qWaitFor([&] { return otherWindows().size() == count; }, WaitMs);
+}
+
+QJsonObject DeviceSession::stats()
+{
     QUdpSocket socket;
-    socket.connectToHost(QHostAddress(QHostAddress::LocalHost), kScreenPort);
+    socket.connectToHost(QHostAddress(QHostAddress::LocalHost), support::wire::Port);
     for (int attempt = 0; attempt < 3; ++attempt) {
-        socket.write(kStatsRequest);
+        socket.write("STATS?");
         if (!socket.waitForReadyRead(2000))
             continue;
         QByteArray reply(1 << 16, '\0');
@@ -263,194 +195,136 @@ QJsonObject DeviceSession::stats() {
     return QJsonObject();
 }
 
-QJsonObject DeviceSession::waitPanelSettled(int quietMs, int timeoutMs) {
-    QElapsedTimer total, quiet;
-    total.start();
-    quiet.start();
-    QJsonObject now = stats();
-    double commands = now.value("commands").toDouble();
-    while (total.elapsed() < timeoutMs) {
-        QThread::msleep(40);
-        now = stats();
-        if (now.isEmpty())
-            return now;
-        if (now.value("commands").toDouble() != commands) {
-            commands = now.value("commands").toDouble();
-            quiet.restart();
-        }
-        if (quiet.elapsed() >= quietMs && now.value("framebuffer_unchanged_ms").toDouble() >= quietMs)
-            return now;
-    }
-    return QJsonObject();
-}
-
-qint64 DeviceSession::stalePixels() { return qint64(stats().value("stale_pixels").toDouble(-1)); }
-
-qint64 DeviceSession::mostStalePixels(int durationMs) {
-    QElapsedTimer t;
-    t.start();
-    qint64 most = 0;
-    while (t.elapsed() < durationMs) {
-        most = qMax(most, stalePixels());
-        QThread::msleep(40);
-    }
-    return most;
-}
-
 qint64 DeviceSession::since(const QJsonObject& now, const QJsonObject& before, const QString& group,
-                            const QString& key) {
-    if (key.isEmpty())
-        return qint64(now.value(group).toDouble() - before.value(group).toDouble());
-    return qint64(now.value(group).toObject().value(key).toDouble() -
-                  before.value(group).toObject().value(key).toDouble());
+                            const QString& key)
+{
+    const auto value = [&](const QJsonObject& o) {
+        return group.isEmpty() ? o.value(key).toDouble() : o.value(group).toObject().value(key).toDouble();
+    };
+    return qint64(value(now) - value(before));
 }
 
-QImage DeviceSession::panelImage() {
-    // The raw file is written after changes at a limited rate: wait for it
-    // to hold what the service counts now.
-    QThread::msleep(250);
-    QFile f(dir_ + "/panel.raw");
-    if (!f.open(QIODevice::ReadOnly))
-        return QImage();
-    const QByteArray bytes = f.readAll();
-    if (bytes.size() != kWidth * kHeight)
-        return QImage();
-    QImage image(kWidth, kHeight, QImage::Format_Grayscale8);
-    for (int y = 0; y < kHeight; ++y)
-        memcpy(image.scanLine(y), bytes.constData() + y * kWidth, kWidth);
-    return image;
-}
-
-QImage DeviceSession::framebufferImage() {
-    XwdFramebuffer fb;
-    if (!fb.open(fbdir_ + "/" + kFramebufferFile))
-        return QImage();
-    const QSize size = fb.size();
-    const QByteArray grey = fb.grey();
-    QImage image(size, QImage::Format_Grayscale8);
-    for (int y = 0; y < size.height(); ++y)
-        memcpy(image.scanLine(y), grey.constData() + y * size.width(), size_t(size.width()));
-    return image;
-}
-
-void DeviceSession::keepPictures(const QString& name) {
-    panelImage().save(dir_ + "/" + name + "-panel.png");
-    framebufferImage().save(dir_ + "/" + name + "-framebuffer.png");
-}
-
-QList<QJsonObject> DeviceSession::readLog(const QString& path) {
-    QList<QJsonObject> lines;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return lines;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (!line.trimmed().isEmpty())
-            lines << QJsonDocument::fromJson(line).object();
-    }
-    return lines;
-}
-
-QList<QJsonObject> DeviceSession::screenLog() const { return readLog(dir_ + "/screen-service.log"); }
-
-QList<QJsonObject> DeviceSession::systemLog() const { return readLog(dir_ + "/system-manager.log"); }
-
-QList<QJsonObject> DeviceSession::launcherLog() const { return readLog(dir_ + "/launcher.log"); }
-
-int DeviceSession::waitScreenSettled(int quietMs, int timeoutMs) {
-    QElapsedTimer total, quiet;
-    total.start();
+QJsonObject DeviceSession::settled()
+{
+    QJsonObject now = stats();
+    double commands = -1;
+    QElapsedTimer quiet;
     quiet.start();
-    int count = screenLog().size();
-    while (quiet.elapsed() < quietMs && total.elapsed() < timeoutMs) {
-        QThread::msleep(50);
-        const int now = screenLog().size();
-        if (now != count) {
-            count = now;
+    const bool ok = QTest::qWaitFor([&] {
+        now = stats();
+        if (now.value(QStringLiteral("commands")).toDouble() != commands) {
+            commands = now.value(QStringLiteral("commands")).toDouble();
             quiet.restart();
         }
-    }
-    return count;
+        return quiet.elapsed() >= QuietMs && now.value(QStringLiteral("framebuffer_unchanged_ms")).toDouble() >= QuietMs;
+    }, SettleTimeoutMs);
+    return ok ? now : QJsonObject();
 }
 
-QRect DeviceSession::lastOutline() const {
+bool DeviceSession::panelMatches(const QString& step, QString* why, int holdMs)
+{
+    QJsonObject figures = settled();
+    const auto stale = [&] { return qint64(figures.value(QStringLiteral("stale_pixels")).toDouble(-1)); };
+    // Either way the figures then tell.
+    if (stale() != 0)
+        (void)QTest::qWaitFor([&] { return stale() == 0 || (figures = settled()).isEmpty(); }, StaleGraceMs);
+    if (stale() == 0 && holdMs > 0)
+        (void)QTest::qWaitFor([&] { return stale() != 0 || (figures = stats()).isEmpty(); }, holdMs);
+    QString name = QStringLiteral("%1-%2").arg(++steps, 2, 10, QLatin1Char('0')).arg(step);
+    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("-"));
+    if (stale() == 0)
+        return true;
+    panelImage().save(dir + QLatin1Char('/') + name + QStringLiteral("-panel.png"));
+    framebufferImage().save(dir + QLatin1Char('/') + name + QStringLiteral("-framebuffer.png"));
+    *why = QStringLiteral("%1: %2 stale pixels (%3 commands, last %4); pictures in %5/%6-*.png")
+               .arg(step)
+               .arg(stale())
+               .arg(figures.value(QStringLiteral("commands")).toDouble())
+               .arg(QString::fromUtf8(QJsonDocument(figures.value(QStringLiteral("last")).toObject()).toJson(QJsonDocument::Compact)))
+               .arg(dir, name);
+    return false;
+}
+
+bool DeviceSession::cursorStep(const QString& keyName, QString* why)
+{
+    const QJsonObject before = stats();
+    const QRect was = lastOutline();
+    if (!key(keyName) || !panelMatches(QStringLiteral("cursor step ") + keyName, why))
+        return false;
+    const QJsonObject now = stats();
+    const QRect outline = lastOutline();
+    const qint64 drawn = qint64(now.value(QStringLiteral("outline_drawn_pixels")).toDouble());
+    const qint64 shown = qint64(now.value(QStringLiteral("outline_pixels")).toDouble());
+    const qint64 earlier = qint64(now.value(QStringLiteral("earlier_outline_pixels")).toDouble());
+    *why = QStringLiteral("cursor step %1: %2 GU, %3 flashes, %4 outlines; outline %5 of %6 pixels shown, %7 "
+                          "pixels of the one before; from %8,%9 to %10,%11")
+               .arg(keyName)
+               .arg(since(now, before, QStringLiteral("by_waveform"), QStringLiteral("GU")))
+               .arg(since(now, before, QString(), QStringLiteral("flashes")))
+               .arg(since(now, before, QStringLiteral("by_type"), QStringLiteral("DRAW_LINES")))
+               .arg(shown).arg(drawn).arg(earlier)
+               .arg(was.x()).arg(was.y()).arg(outline.x()).arg(outline.y());
+    // One row: the outline (drawn inside the row) moved by its own height
+    // and the pixel above and below it, straight up or down (when there was
+    // one before).
+    const int step = qAbs(outline.top() - was.top());
+    const bool moved = !was.isValid()
+        || (outline.left() == was.left() && step >= outline.height() && step <= outline.height() + 2);
+    return moved && since(now, before, QStringLiteral("by_waveform"), QStringLiteral("GU")) == 1
+        && since(now, before, QString(), QStringLiteral("flashes")) == 0
+        && since(now, before, QStringLiteral("by_type"), QStringLiteral("DRAW_LINES")) == 1 && drawn > 0
+        && shown == drawn && earlier == 0;
+}
+
+QImage DeviceSession::panelImage()
+{
+    // The picture file lags the panel by up to one write interval.
+    if (!QTest::qWaitFor([&] { return !stats().value(QStringLiteral("files_pending")).toBool(); }, WaitMs))
+        return QImage();
+    const QByteArray bytes = support::readFile(dir + QStringLiteral("/panel.raw"));
+    if (bytes.size() != ScreenWidth * ScreenHeight)
+        return QImage();
+    return QImage(reinterpret_cast<const uchar*>(bytes.constData()), ScreenWidth, ScreenHeight, ScreenWidth,
+                  QImage::Format_Grayscale8).copy();
+}
+
+QImage DeviceSession::framebufferImage() const
+{
+    XwdFramebuffer fb;
+    if (!fb.open(dir + QStringLiteral("/fb/Xvfb_screen0")))
+        return QImage();
+    const QByteArray grey = fb.grey();
+    return QImage(reinterpret_cast<const uchar*>(grey.constData()), fb.size().width(), fb.size().height(),
+                  fb.size().width(), QImage::Format_Grayscale8).copy();
+}
+
+QList<QJsonObject> DeviceSession::screenLog() const
+{
+    return support::readJsonLines(dir + QStringLiteral("/screen-service.log"));
+}
+
+QList<QJsonObject> DeviceSession::systemLog() const
+{
+    return support::readJsonLines(dir + QStringLiteral("/system-manager.log"));
+}
+
+QList<QJsonObject> DeviceSession::launcherLog() const
+{
+    return support::readJsonLines(dir + QStringLiteral("/launcher.log"));
+}
+
+QRect DeviceSession::lastOutline() const
+{
     const QList<QJsonObject> log = screenLog();
-    for (int i = log.size() - 1; i >= 0; --i) {
-        if (log[i].value("type").toString() != "DRAW_LINES")
+    for (auto it = log.crbegin(); it != log.crend(); ++it) {
+        if (it->value(QStringLiteral("type")).toString() != QLatin1String("DRAW_LINES"))
             continue;
         QRect box;
-        for (const QJsonValue& p : log[i].value("points").toArray()) {
-            const QPoint point(p.toArray()[0].toInt(), p.toArray()[1].toInt());
-            box = box.isNull() ? QRect(point, point) : box.united(QRect(point, point));
+        for (const QJsonValue& p : it->value(QStringLiteral("points")).toArray()) {
+            const QRect point(p.toArray().at(0).toInt(), p.toArray().at(1).toInt(), 1, 1);
+            box = box.isNull() ? point : box.united(point);
         }
         return box;
     }
     return QRect();
-}
-
-bool DeviceSession::panelMatches(const QString& step, QString* why) {
-    QJsonObject figures = waitPanelSettled();
-    // A loaded machine may take longer than the quiet time between painting
-    // and sending: stale pixels count only when they stay while nothing is
-    // sent for a good while longer.
-    for (int i = 0; i < kStaleRechecks && !figures.isEmpty() && figures.value("stale_pixels").toDouble() > 0; ++i) {
-        QThread::msleep(kStaleRecheckMs);
-        figures = waitPanelSettled();
-    }
-    if (figures.isEmpty()) {
-        *why = step + ": the panel never settled";
-        return false;
-    }
-    const qint64 stale = qint64(figures.value("stale_pixels").toDouble());
-    QString name = QString("%1-%2").arg(++steps_, 2, 10, QChar('0')).arg(step);
-    name.replace(QRegularExpression("[^A-Za-z0-9]+"), "-");
-    // With LIRRO_E2E_KEEP every step's panel is kept for a person to see.
-    if (stale == 0 && !qEnvironmentVariableIsEmpty("LIRRO_E2E_KEEP"))
-        panelImage().save(dir_ + "/" + name + "-panel.png");
-    if (stale == 0)
-        return true;
-    keepPictures(name);
-    *why = QString("%1: %2 stale pixels (outline %3, %4 commands, last %5); pictures in %6/%7-*.png")
-               .arg(step)
-               .arg(stale)
-               .arg(figures.value("outline_pixels").toDouble())
-               .arg(figures.value("commands").toDouble())
-               .arg(QString::fromUtf8(QJsonDocument(figures.value("last").toObject()).toJson(QJsonDocument::Compact)))
-               .arg(dir_, name);
-    return false;
-}
-
-QList<QRect> DeviceSession::otherWindows() {
-    QList<QRect> rects;
-    QString out;
-    xdotool({"search", "--onlyvisible", "--pid", QString::number(lirroPid_)}, &out);
-    for (const QString& id : out.split('\n', Qt::SkipEmptyParts)) {
-        if (id == windowId_)
-            continue;
-        QString geometry;
-        if (!xdotool({"getwindowgeometry", "--shell", id}, &geometry))
-            continue;
-        QMap<QString, int> values;
-        for (const QString& line : geometry.split('\n', Qt::SkipEmptyParts))
-            values.insert(line.section('=', 0, 0), line.section('=', 1).toInt());
-        rects << QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"));
-    }
-    return rects;
-}
-
-bool DeviceSession::waitForOtherWindows(int count, int timeoutMs) {
-    return waitFor([&] { return otherWindows().size() == count; }, timeoutMs);
-}
-
-QStringList DeviceSession::fileTree(const QString& root) {
-    QStringList paths;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    const QDir base(root);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        paths << base.relativeFilePath(info.filePath()) + (info.isDir() && !info.isSymLink() ? "/" : "");
-    }
-    paths.sort();
-    return paths;
 }

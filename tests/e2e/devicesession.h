@@ -1,106 +1,102 @@
 #pragma once
 
+#include "support/processes.h"
+
 #include <QImage>
 #include <QJsonObject>
 #include <QList>
-#include <QPoint>
-#include <QProcess>
 #include <QRect>
 #include <QString>
 #include <QStringList>
 
-// One emulated device for an end-to-end test: the system manager stand-in,
-// Xvfb with its framebuffer exported, the screen service emulating the
-// panel from it, and the real lirro started through the device's launcher,
-// all inside the sandbox the test runs in. Logs are JSON lines read back by
-// the test; the panel's figures come from the screen service itself.
-class DeviceSession {
+// The emulated device for an end-to-end test, started by scripts/device-session
+// inside the test's sandbox as `scripts/run-device` starts it: the system
+// manager stand-in, Xvfb with its framebuffer exported, the device's window
+// manager, the screen service emulating the panel, the input forwarder and
+// the real lirro through the device's launcher. Checked through its logs,
+// the screen service's figures and the two pictures.
+class DeviceSession
+{
 public:
-    struct Options {
-        bool sdCard = false;       // /dev/sdmmc present while the device runs
-        bool useLauncher = true;   // through /opt/vexa/arm/bin/lirro.oar when installed
-        QStringList lirroArgs;
-    };
-
-    DeviceSession();
     ~DeviceSession();
 
-    bool start(const Options& options);
-    bool start() { return start(Options()); }
-    void stop();
+    // Starts the device (with an SD card when asked) and waits for lirro's
+    // main window.
+    bool start(bool sdCard = false);
+    // Waits for the device to end; its status is lirro's, passed on by the launcher.
+    bool waitForExit(int* status);
 
-    // Input on the device's screen; true when xdotool exited 0.
-    bool xdotool(const QStringList& args, QString* output = nullptr);
+    // Real X input on the device's screen (xdotool key names).
     bool key(const QString& name);
+    bool keys(const QStringList& names);
     bool type(const QString& text);
-    bool tap(int x, int y);
-    bool doubleTap(int x, int y);
-    // The system manager's long press, as the device reports it.
-    bool longPress(int x, int y);
+    // A line for the device's input forwarder, as the device window sends
+    // it: "tap X Y", "double X Y", "long X Y" (the system manager's long press).
+    bool input(const QString& line);
 
-    // The shown directory (the main window's title).
+    // The main window's title: the shown directory.
     QString title();
-    bool waitForTitle(const QString& title, int timeoutMs = 10000);
-    // Waits until a top-level window with this exact name is shown (or,
-    // with shown false, until none is); a dialog's window title.
-    bool waitForWindow(const QString& name, bool shown = true, int timeoutMs = 10000);
+    bool waitForTitle(const QString& title);
+    // A top-level window of lirro with this exact name shown (or gone).
+    bool waitForWindow(const QString& name, bool shown = true);
+    // lirro's shown windows other than the main window (menus, dialogs).
+    QList<QRect> otherWindows();
+    bool waitForOtherWindows(int count);
 
     // The screen service's figures ("STATS?"); empty when it did not answer.
     QJsonObject stats();
-    // Waits until no command reached the panel and the framebuffer did not
-    // change for quietMs; returns the figures then (empty on timeout).
-    QJsonObject waitPanelSettled(int quietMs = 300, int timeoutMs = 15000);
-    qint64 stalePixels();
-    // The most stale pixels seen while sampling for durationMs (for parts of
-    // the screen that change by themselves, like a blinking text cursor).
-    qint64 mostStalePixels(int durationMs);
-    // Figures counted since `before` (a stats() object), e.g. "GC" waveform.
+    // A figure's growth since an earlier stats() ("GU" in "by_waveform", or a
+    // top-level figure with an empty group).
     static qint64 since(const QJsonObject& now, const QJsonObject& before, const QString& group,
                         const QString& key);
+    // Waits until nothing reached the panel and the framebuffer stayed
+    // still for a while; then true when no pixel is stale (and none turns
+    // stale for holdMs more), else false with why and both pictures kept.
+    bool panelMatches(const QString& step, QString* why, int holdMs = 0);
+    // One cursor step by key: the panel settles with one GU update and no
+    // flash, no stale pixel, the new outline drawn and shown whole on the
+    // panel and nothing left of the one before.
+    bool cursorStep(const QString& key, QString* why);
 
     QImage panelImage();
-    QImage framebufferImage();
-    // Saves both pictures and the stale figure next to the logs under name.
-    void keepPictures(const QString& name);
-
+    QImage framebufferImage() const;
     QList<QJsonObject> screenLog() const;
     QList<QJsonObject> systemLog() const;
     QList<QJsonObject> launcherLog() const;
-    int waitScreenSettled(int quietMs = 600, int timeoutMs = 10000);
-    // The current row's outline as last drawn on the panel (device pixels).
+    // The last outline drawn (panel pixels), from the command log.
     QRect lastOutline() const;
 
-    // Waits for the panel to settle and compares it with the framebuffer:
-    // true when no pixel is stale; otherwise why says so with the figures
-    // and both pictures are kept under the step's name.
-    bool panelMatches(const QString& step, QString* why);
-    // lirro's shown windows other than the main window (menus, dialogs).
-    QList<QRect> otherWindows();
-    // Waits until otherWindows() has count entries.
-    bool waitForOtherWindows(int count, int timeoutMs = 10000);
-
-    // Every path under root, relative to it, sorted; directories end in "/".
-    static QStringList fileTree(const QString& root);
-
-    // The launcher (or lirro itself without it); its exit status is lirro's.
-    QProcess& lirro() { return lirro_; }
-    qint64 lirroPid() const { return lirroPid_; }
-    QString stateDir() const { return dir_; }
-    QString lastError() const { return error_; }
+    QString stateDir() const { return dir; }
 
 private:
-    bool startHelper(QProcess& proc, const QString& program, const QStringList& args);
-    static QList<QJsonObject> readLog(const QString& path);
+    bool xdotool(const QStringList& arguments, QString* output = nullptr);
+    QJsonObject settled();
 
-    QString dir_;
-    QString fbdir_;
-    QString display_;
-    QString windowId_;
-    QString error_;
-    qint64 lirroPid_ = 0;
-    int steps_ = 0;
-    QProcess systemManager_;
-    QProcess screenService_;
-    QProcess xvfb_;
-    QProcess lirro_;
+    QString dir;
+    QString mainWindow;
+    qint64 lirroPid = 0;
+    int steps = 0;
+    support::HelperProcess session;
 };
+
+// After a step: the panel settles and shows exactly what the framebuffer holds.
+#define VERIFY_PANEL(device, step)                                                                  \
+    do {                                                                                            \
+        QString why_;                                                                               \
+        QVERIFY2((device).panelMatches(QStringLiteral(step), &why_), qPrintable(why_));             \
+    } while (false)
+
+// A line edit's text cursor would blink by itself, changing the framebuffer
+// with nothing sent; the program keeps it steady: watched over more than a
+// blink period.
+#define VERIFY_PANEL_STEADY(device, step)                                                           \
+    do {                                                                                            \
+        QString why_;                                                                               \
+        QVERIFY2((device).panelMatches(QStringLiteral(step), &why_, 1300), qPrintable(why_));       \
+    } while (false)
+
+#define VERIFY_CURSOR_STEP(device, key)                                                             \
+    do {                                                                                            \
+        QString why_;                                                                               \
+        QVERIFY2((device).cursorStep(QStringLiteral(key), &why_), qPrintable(why_));                \
+    } while (false)
