@@ -25,6 +25,8 @@ bool support::HelperProcess::start(const QString& program, const QStringList& ar
                                    const QByteArray& readyLine, int timeoutMs)
 {
     process.setProcessChannelMode(QProcess::SeparateChannels);
+    // waitForReadyRead() waits for the read channel only.
+    process.setReadChannel(QProcess::StandardError);
     process.start(program, arguments);
     if (!process.waitForStarted(timeoutMs))
         return false;

@@ -1,85 +1,89 @@
-// The emulated panel: framebuffer reading, rotation, waveforms, lines,
-// stale-pixel accounting and the files it keeps.
-
+// The emulated panel: what the screen service reads from a record, the
+// framebuffer in Xvfb's formats, rotation, waveforms, lines drawn into the
+// framebuffer, and stale pixels.
 #include "commanddecoder.h"
-#include "fakexwd.h"
-#include "panel.h"
 #include "panelemulator.h"
-#include "xwdframebuffer.h"
+#include "support/files.h"
+#include "support/screenlistener.h"
 
-#include "platform/screen/screenproxy.h"
-
-#include <QImage>
-#include <QJsonDocument>
+#include <QJsonArray>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
-using Command = CommandDecoder::Command;
+using namespace support::wire;
 
-Command decoded(const QMap<int, qint32>& fields)
+// An XWD file as Xvfb -fbdir keeps it, written by hand: the reader is
+// checked against this writer, not against itself.
+struct FakeXwd
 {
-    QByteArray data(CommandDecoder::COMMAND_SIZE, '\0');
-    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-        qToUnaligned<qint32>(it.value(), data.data() + it.key());
-    const Command c = CommandDecoder::decode(data);
-    if (!c.valid)
-        qWarning("bad test record: %s", qPrintable(c.error));
-    return c;
-}
+    int bitsPerPixel = 32, colours = 256, linePad = 8;
+    bool msbPixels = false, littleHeader = false;
+    QSize size;
+    QByteArray bytes;
+    int offset = 0, bytesPerLine = 0;
 
-Command updateScreen(int waveform)
-{
-    return decoded({{0, CommandDecoder::UPDATE_SCREEN}, {4, waveform}, {160, 1}});
-}
-
-// Panel coordinates; the record holds top before left.
-Command updateRegion(const QRect& r, int waveform)
-{
-    return decoded({{0, CommandDecoder::UPDATE_REGION}, {4, waveform}, {8, 1}, {12, r.top()}, {16, r.left()},
-                    {20, r.width()}, {24, r.height()}, {160, 1}});
-}
-
-Command drawLines(const QVector<QPoint>& points, int color, int size)
-{
-    QMap<int, qint32> f{{0, CommandDecoder::DRAW_LINES}, {148, points.size()}, {152, color}, {156, size}};
-    for (int i = 0; i < points.size(); ++i) {
-        f.insert(28 + i * 8, points[i].x());
-        f.insert(32 + i * 8, points[i].y());
+    void create(const QSize& screen)
+    {
+        size = screen;
+        const bool rgb565 = bitsPerPixel == 16;
+        bytesPerLine = screen.width() * bitsPerPixel / 8 + linePad;
+        offset = 104 + colours * 12;
+        bytes = QByteArray(offset + bytesPerLine * screen.height(), '\0');
+        const quint32 words[25] = { 104, 7, 2, quint32(rgb565 ? 16 : 24), quint32(screen.width()),
+                                    quint32(screen.height()), 0, quint32(msbPixels), 32, 0, 32, quint32(bitsPerPixel),
+                                    quint32(bytesPerLine), 4, rgb565 ? 0xf800u : 0xff0000u, rgb565 ? 0x07e0u : 0xff00u,
+                                    rgb565 ? 0x1fu : 0xffu, 8, quint32(colours), quint32(colours) };
+        for (int i = 0; i < 25; ++i)
+            littleHeader ? qToLittleEndian(words[i], bytes.data() + 4 * i) : qToBigEndian(words[i], bytes.data() + 4 * i);
+        fill(QRect(QPoint(0, 0), screen), 255, 255, 255);
     }
-    return decoded(f);
+    void fill(const QRect& r, int red, int green, int blue)
+    {
+        const quint32 pixel = bitsPerPixel == 16 ? quint32((red >> 3) << 11 | (green >> 2) << 5 | (blue >> 3))
+                                                 : quint32(red << 16 | green << 8 | blue);
+        const int n = bitsPerPixel / 8;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                for (int i = 0; i < n; ++i)
+                    bytes[offset + y * bytesPerLine + x * n + i] = char(pixel >> (msbPixels ? (n - 1 - i) * 8 : i * 8));
+    }
+    bool save(const QString& path) const
+    {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+};
+
+CommandDecoder::Command decoded(const QMap<int, qint32>& fields)
+{
+    return CommandDecoder::decode(support::makeRecord(fields));
 }
 
-Command drawLine(QPoint a, QPoint b, int color, int size)
+CommandDecoder::Command lines(const QRect& r, int color = 0, int size = 1)
 {
-    // Leftover points past the second must not be drawn.
-    return decoded({{0, CommandDecoder::DRAW_LINE}, {28, a.x()}, {32, a.y()}, {36, b.x()}, {40, b.y()},
-                    {44, 300}, {48, 300}, {148, 3}, {152, color}, {156, size}});
+    const QPoint p[] = { r.topLeft(), r.topRight(), r.bottomRight(), r.bottomLeft(), r.topLeft() };
+    QMap<int, qint32> f{ { Type, DrawLines }, { PointCount, 5 }, { Color, color }, { Size, size } };
+    for (int i = 0; i < 5; ++i) {
+        f.insert(Points + 8 * i, p[i].x());
+        f.insert(Points + 8 * i + 4, p[i].y());
+    }
+    return CommandDecoder::decode(support::makeRecord(f));
 }
 
-Command fillScreen(int color)
+CommandDecoder::Command update(const QRect& r, int waveform = Panel::GU)
 {
-    return decoded({{0, CommandDecoder::FILL_SCREEN}, {4, 4}, {152, color}, {160, 1}});
+    return decoded({ { Type, UpdateRegion }, { Waveform, waveform }, { Top, r.top() }, { Left, r.left() },
+                     { Width, r.width() }, { Height, r.height() } });
 }
 
-qint64 stale(PanelEmulator& e)
+int stat(PanelEmulator& e, const char* name)
 {
-    return qint64(e.stats().value("stale_pixels").toDouble());
-}
-
-QJsonObject readJson(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QJsonObject();
-    return QJsonDocument::fromJson(f.readAll()).object();
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return e.stats().value(QLatin1String(name)).toInt();
 }
 
 } // namespace
@@ -88,386 +92,233 @@ class PanelTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void framebufferFormats();
-    void badFramebuffers();
-    void rotations();
-    void waveforms();
-    void linesOnThePanelOnly();
-    void stalePixels();
-    void files();
-
-private:
-    // A white 600 x 800 screen (or turned) and an emulator on it.
     QTemporaryDir dir;
-};
+    FakeXwd fake;
+    std::unique_ptr<PanelEmulator> current;
+    QString fbPath() const { return dir.filePath(QLatin1String(PanelEmulator::FramebufferFile)); }
+    // An emulator on a white screen of this size, at this rotation.
+    PanelEmulator* emulator(const QSize& screen, int degrees = 0)
+    {
+        fake = FakeXwd();
+        fake.create(screen);
+        fake.save(fbPath());
+        PanelEmulator::Options o;
+        o.fbdir = dir.path();
+        o.rotation = degrees;
+        o.panelSize = degrees % 180 ? screen.transposed() : screen;
+        current.reset(new PanelEmulator(o));
+        return current.get();
+    }
+    QByteArray framebuffer()
+    {
+        XwdFramebuffer fb;
+        return fb.open(fbPath()) ? fb.grey() : QByteArray();
+    }
 
-void PanelTest::framebufferFormats()
-{
-    struct Case {
-        const char* name;
-        FakeXwd::Format format;
-        int tolerance;
-    };
-    FakeXwd::Format msb;
-    msb.msbPixels = true;
-    msb.littleHeader = true;
-    msb.colours = 0;
-    FakeXwd::Format packed;
-    packed.bitsPerPixel = 24;
-    packed.msbPixels = true;
-    FakeXwd::Format packedLsb;
-    packedLsb.bitsPerPixel = 24;
-    packedLsb.linePad = 0;
-    FakeXwd::Format rgb565;
-    rgb565.bitsPerPixel = 16;
-    const Case cases[] = {{"32 bpp", FakeXwd::Format(), 0},
-                          {"32 bpp MSB first, little-endian header", msb, 0},
-                          {"24 bpp MSB first", packed, 0},
-                          {"24 bpp", packedLsb, 0},
-                          {"16 bpp 565", rgb565, 4}};
-    for (const Case& c : cases) {
-        const QString path = dir.filePath(QStringLiteral("fb-%1").arg(c.name));
-        FakeXwd fake;
-        QVERIFY2(fake.create(path, QSize(7, 5), c.format), c.name);
-        fake.set(0, 0, 255, 0, 0);
-        fake.set(6, 4, 0, 0, 255);
-        fake.set(3, 2, 0, 255, 0);
-        fake.fillGrey(QRect(1, 1, 1, 1), 128);
+private Q_SLOTS:
+    void decoding_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<QString>("json"); // what is logged, less seq and ms
+        QTest::addColumn<bool>("answered");
+        QByteArray junk(CommandSize, '\x11'); // leftovers of earlier commands
+        const QMap<int, qint32> line{ { Type, DrawLine }, { Points, 1 }, { Points + 4, 2 }, { Points + 8, 3 },
+                                      { Points + 12, 4 }, { Color, 255 }, { Size, 2 }, { Wait, 0 } };
+        for (auto it = line.cbegin(); it != line.cend(); ++it)
+            qToLittleEndian<qint32>(it.value(), junk.data() + it.key());
+        QTest::newRow("DRAW_LINE: two points, the rest leftovers")
+            << junk << R"({"color":255,"points":[[1,2],[3,4]],"size":2,"type":"DRAW_LINE","type_code":4,"wait":0})" << false;
+        auto row = [](const char* name, const QMap<int, qint32>& fields, const char* json, bool answered) {
+            QTest::newRow(name) << support::makeRecord(fields) << QString::fromLatin1(json) << answered;
+        };
+        row("UPDATE_REGION, top before left", { { Type, UpdateRegion }, { Waveform, 3 }, { Top, 500 }, { Left, 7 }, { Width, 50 }, { Height, 9 }, { Wait, 3 } },
+            R"({"height":9,"left":7,"partial":0,"top":500,"type":"UPDATE_REGION","type_code":3,"wait":3,"waveform":"GU","width":50})", true);
+        row("UPDATE_SCREEN, an unnamed waveform", { { Type, UpdateScreen }, { Waveform, 5 }, { Wait, 1 } },
+            R"({"partial":0,"type":"UPDATE_SCREEN","type_code":2,"wait":1,"waveform":5})", false);
+        row("DRAW_LINES with no point", { { Type, DrawLines }, { Wait, 6 } },
+            R"({"color":0,"point_count":0,"points":[],"size":0,"type":"DRAW_LINES","type_code":5,"wait":6})", true);
+        row("an unknown type", { { Type, 7 }, { Wait, 2 } }, "unknown command type 7", false);
+        row("16 points", { { Type, DrawLines }, { PointCount, 16 }, { Wait, 2 } }, "point_count 16 out of range", false);
+        row("a huge line width", { { Type, DrawLine }, { Size, 1 << 30 }, { Wait, 2 } }, "size 1073741824 out of range", false);
+        row("a huge region", { { Type, UpdateRegion }, { Width, 0x7fffffff } }, "width 2147483647 out of range", false);
+        row("a point far off", { { Type, DrawLines }, { PointCount, 1 }, { Points, -70000 } }, "x -70000 out of range", false);
+        QTest::newRow("163 bytes") << QByteArray(163, '\2') << "datagram of 163 bytes, expected 164" << false;
+    }
+    void decoding()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(QString, json);
+        QFETCH(bool, answered);
+        const CommandDecoder::Command c = CommandDecoder::decode(record);
+        if (c.valid)
+            QCOMPARE(QString::fromUtf8(QJsonDocument(CommandDecoder::toJson(c)).toJson(QJsonDocument::Compact)), json);
+        else
+            QVERIFY2(c.error.startsWith(json), qPrintable(c.error));
+        QCOMPARE(CommandDecoder::wantsReply(c), answered);
+    }
 
+    void formats_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<bool>("msb");
+        QTest::addColumn<bool>("littleHeader");
+        QTest::addColumn<int>("tolerance");
+        QTest::newRow("32 bpp") << 32 << false << false << 0;
+        QTest::newRow("32 bpp MSB first, little-endian header") << 32 << true << true << 0;
+        QTest::newRow("24 bpp MSB first") << 24 << true << false << 0;
+        QTest::newRow("16 bpp 565") << 16 << false << false << 4;
+    }
+    void formats()
+    {
+        QFETCH(int, bits);
+        QFETCH(bool, msb);
+        QFETCH(bool, littleHeader);
+        QFETCH(int, tolerance);
+        fake = FakeXwd();
+        fake.bitsPerPixel = bits;
+        fake.msbPixels = msb;
+        fake.littleHeader = littleHeader;
+        fake.colours = fake.linePad = msb ? 0 : 8;
+        fake.create(QSize(7, 5));
+        fake.fill(QRect(0, 0, 1, 1), 255, 0, 0);
+        fake.fill(QRect(6, 4, 1, 1), 0, 0, 255);
+        fake.fill(QRect(3, 2, 1, 1), 0, 255, 0);
+        QVERIFY(fake.save(fbPath()));
         XwdFramebuffer fb;
         QString error;
-        QVERIFY2(fb.open(path, &error), qPrintable(error));
-        QCOMPARE(fb.size(), QSize(7, 5));
-        QCOMPARE(fb.bitsPerPixel(), c.format.bitsPerPixel);
+        QVERIFY2(fb.open(fbPath(), QIODevice::ReadWrite, &error), qPrintable(error));
         const QByteArray g = fb.grey();
-        QCOMPARE(g.size(), 35);
-        auto near = [&](int index, int expected) {
-            const int got = uchar(g[index]);
-            if (qAbs(got - expected) > c.tolerance)
-                qWarning("%s: pixel %d is %d, expected %d", c.name, index, got, expected);
-            return qAbs(got - expected) <= c.tolerance;
-        };
-        QVERIFY(near(0, 76));       // red
-        QVERIFY(near(34, 29));      // blue
-        QVERIFY(near(2 * 7 + 3, 150)); // green
-        QVERIFY(near(8, 128));
-        QVERIFY(near(1, 255));
-        QVERIFY(!fb.isReplaced());
-
-        // The server drawing is seen through the mapping.
+        for (const auto& [index, grey] : { std::pair{ 0, 76 }, { 34, 29 }, { 17, 150 }, { 1, 255 } })
+            QVERIFY2(qAbs(uchar(g[index]) - grey) <= tolerance, qPrintable(QString::number(index)));
+        // Drawing goes into the mapped file, in its own pixel format.
         const quint64 before = fb.checksum();
-        fake.fillGrey(QRect(4, 4, 1, 1), 0);
+        fb.setGrey(4, 4, 136);
         QVERIFY(fb.checksum() != before);
-        QCOMPARE(uchar(fb.grey()[4 * 7 + 4]), uchar(0));
+        QVERIFY(qAbs(uchar(fb.grey()[4 * 7 + 4]) - 136) <= tolerance);
+        fake.fill(QRect(4, 4, 1, 1), 136, 136, 136);
+        QCOMPARE(support::readFile(fbPath()), fake.bytes);
     }
-}
 
-void PanelTest::badFramebuffers()
-{
-    XwdFramebuffer fb;
-    QString error;
-    QVERIFY(!fb.open(dir.filePath("missing"), &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(!fb.isOpen());
-
-    auto write = [&](const QString& name, const QByteArray& bytes) {
-        QFile f(dir.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return f.fileName();
-    };
-    error.clear();
-    QVERIFY(!fb.open(write("short", QByteArray(60, '\0')), &error));
-    QVERIFY(!error.isEmpty());
-
-    // A good file cut short before its pixels end, and one with another
-    // version, and a colour-mapped 8-bit screen.
-    const QString good = dir.filePath("good");
+    void badFramebuffers_data()
     {
-        FakeXwd fake;
-        QVERIFY(fake.create(good, QSize(10, 10)));
+        QTest::addColumn<int>("word"); // header word changed, or -1: the file cut short
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("cut short") << -1 << 0 << "pixels run past the end of the file";
+        QTest::newRow("version 6") << 1 << 6 << "not an XWD file of version 7";
+        QTest::newRow("8 bits per pixel") << 11 << 8 << "8 bits per pixel";
+        QTest::newRow("huge width") << 4 << (1 << 30) << "bad geometry";
     }
-    const QByteArray bytes = readAll(good);
-    error.clear();
-    QVERIFY(!fb.open(write("cut", bytes.left(bytes.size() - 20)), &error));
-    QVERIFY2(error.contains("end of the file"), qPrintable(error));
-
-    QByteArray version = bytes;
-    qToBigEndian<quint32>(6, version.data() + 4);
-    QVERIFY(!fb.open(write("v6", version), &error));
-
-    QByteArray eightBit = bytes;
-    qToBigEndian<quint32>(8, eightBit.data() + 11 * 4);
-    error.clear();
-    QVERIFY(!fb.open(write("8bpp", eightBit), &error));
-    QVERIFY2(error.contains("bits per pixel"), qPrintable(error));
-    QVERIFY(!fb.isOpen());
-    QVERIFY(fb.grey().isEmpty());
-
-    // A panel without a framebuffer takes commands but copies nothing.
-    PanelEmulator::Options o;
-    o.fbdir = dir.filePath("nowhere");
-    PanelEmulator e(o);
-    QCOMPARE(e.apply(updateScreen(3)).changed, qint64(0));
-    QCOMPARE(e.stats().value("framebuffer").toBool(), false);
-    QCOMPARE(e.stats().value("commands").toInt(), 1);
-}
-
-void PanelTest::rotations()
-{
-    struct Case {
-        int degrees;
-        QRect panelRect; // where the logical rectangle x 0-99, y 0-49 lands
-        QPoint marker;   // where logical (120, 0) lands
-    };
-    const Case cases[] = {{0, QRect(0, 0, 100, 50), QPoint(120, 0)},
-                          {90, QRect(0, 700, 50, 100), QPoint(0, 679)},
-                          {180, QRect(500, 750, 100, 50), QPoint(479, 799)},
-                          {270, QRect(550, 0, 50, 100), QPoint(599, 120)}};
-    const QSize panelSize(600, 800);
-    for (const Case& c : cases) {
-        QTemporaryDir fbdir;
-        const QSize logical = c.degrees % 180 ? panelSize.transposed() : panelSize;
-        FakeXwd fake;
-        QVERIFY(fake.create(fbdir.filePath("Xvfb_screen0"), logical));
-        const QRect logicalRect(0, 0, 100, 50);
-        fake.fillGrey(logicalRect, 0);
-        fake.fillGrey(QRect(120, 0, 1, 1), 136);
-
-        // What the client sends for that rectangle is what this table says.
-        const QRect sent = vexa::screen::ScreenProxy::mapToPanel(logicalRect, QRect(QPoint(0, 0), logical), c.degrees);
-        QCOMPARE(sent, c.panelRect);
-
-        PanelEmulator::Options o;
-        o.fbdir = fbdir.path();
-        o.rotation = c.degrees;
-        PanelEmulator e(o);
-        const Panel::Change change = e.apply(updateRegion(sent, 3));
-        QCOMPARE(change.covered, qint64(5000));
-        QCOMPARE(change.changed, qint64(5000));
-        const Panel& p = e.panel();
-        qint64 black = 0;
-        for (int y = 0; y < 800; ++y)
-            for (int x = 0; x < 600; ++x)
-                if (p.pixel(x, y) == 0) {
-                    ++black;
-                    QVERIFY(c.panelRect.contains(x, y));
-                }
-        QCOMPARE(black, qint64(5000));
-        // The marker lies outside the region: not shown, and stale.
-        QCOMPARE(p.pixel(c.marker.x(), c.marker.y()), uchar(255));
-        QCOMPARE(stale(e), qint64(1));
-
-        e.apply(updateScreen(3));
-        QCOMPARE(p.pixel(c.marker.x(), c.marker.y()), uchar(136));
-        QCOMPARE(stale(e), qint64(0));
-
-        // A region partly off the panel is clipped to it.
-        fake.fillGrey(QRect(QPoint(0, 0), logical), 0);
-        QCOMPARE(e.apply(updateRegion(QRect(-10, -10, 20, 20), 3)).covered, qint64(100));
-        QCOMPARE(e.apply(updateRegion(QRect(590, 790, 100, 100), 3)).covered, qint64(100));
-        QCOMPARE(e.apply(updateRegion(QRect(700, 0, 10, 10), 3)).covered, qint64(0));
+    void badFramebuffers()
+    {
+        QFETCH(int, word);
+        QFETCH(int, value);
+        QFETCH(QString, error);
+        fake = FakeXwd();
+        fake.create(QSize(10, 10));
+        if (word < 0)
+            fake.bytes.chop(20);
+        else
+            qToBigEndian<quint32>(quint32(value), fake.bytes.data() + 4 * word);
+        QVERIFY(fake.save(fbPath()));
+        XwdFramebuffer fb;
+        QString why;
+        QVERIFY(!fb.open(fbPath(), QIODevice::ReadOnly, &why));
+        QVERIFY2(why.contains(error), qPrintable(why));
+        QVERIFY(fb.grey().isEmpty());
     }
-}
 
-void PanelTest::waveforms()
-{
-    QTemporaryDir fbdir;
-    FakeXwd fake;
-    QVERIFY(fake.create(fbdir.filePath("Xvfb_screen0"), QSize(600, 800)));
-    for (int x = 0; x < 256; ++x)
-        fake.fillGrey(QRect(x, 0, 1, 10), x);
-    PanelEmulator::Options o;
-    o.fbdir = fbdir.path();
-    PanelEmulator e(o);
-    const Panel& p = e.panel();
-    const QRect strip(0, 0, 256, 10);
-
-    // DW: black and white only, split at the middle grey.
-    e.apply(updateRegion(strip, Panel::DW));
-    for (int x = 0; x < 256; ++x)
-        QCOMPARE(int(p.pixel(x, 5)), x < 128 ? 0 : 255);
-    QVERIFY(stale(e) > 2000);
-
-    // GU: 16 greys, each the nearest to what was asked.
-    e.apply(updateRegion(strip, Panel::GU));
-    QSet<int> levels;
-    for (int x = 0; x < 256; ++x) {
-        const int v = p.pixel(x, 9);
-        levels.insert(v);
-        QCOMPARE(v % 17, 0);
-        QVERIFY2(qAbs(v - x) <= 8, qPrintable(QString::number(x)));
+    void rotations_data()
+    {
+        QTest::addColumn<int>("degrees");
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QRect>("logical");
+        QTest::addColumn<QRect>("panel");
+        const QRect outline(QPoint(10, 20), QPoint(109, 59));
+        QTest::newRow("upright") << 0 << QSize(600, 800) << outline << outline;
+        QTest::newRow("quarter") << 90 << QSize(600, 800) << outline << QRect(20, 490, 40, 100);
+        QTest::newRow("half") << 180 << QSize(600, 800) << outline << QRect(490, 740, 100, 40);
+        QTest::newRow("three quarters, landscape") << 270 << QSize(800, 600) << QRect(0, 0, 100, 50) << QRect(550, 0, 50, 100);
     }
-    QCOMPARE(levels.size(), 16);
-    QCOMPARE(stale(e), qint64(0));
+    // The emulator's own mapping, and both ways through the emulator: a
+    // region update shows what lies there, a line drawn there on the panel
+    // lands on the logical rectangle's edge in the framebuffer.
+    void rotations()
+    {
+        QFETCH(int, degrees);
+        QFETCH(QSize, screen);
+        QFETCH(QRect, logical);
+        QFETCH(QRect, panel);
+        QCOMPARE(Panel::mapToPanel(logical, screen, degrees), panel);
+        PanelEmulator* e = emulator(screen, degrees);
+        fake.fill(logical, 0, 0, 0);
+        QVERIFY(fake.save(fbPath()));
+        QCOMPARE(e->apply(update(panel)).panel.changed, qint64(panel.width()) * panel.height());
+        QCOMPARE(stat(*e, "stale_pixels"), 0);
+        fake.fill(logical, 255, 255, 255);
+        QVERIFY(fake.save(fbPath()));
+        e->apply(update(panel));
+        QCOMPARE(e->apply(lines(panel)).drawn, 2 * (panel.width() + panel.height()) - 4ll);
+        const QByteArray fb = framebuffer();
+        for (const QPoint& p : { logical.topLeft(), logical.bottomRight(), QPoint(logical.left(), logical.center().y()) })
+            QCOMPARE(uchar(fb[p.y() * screen.width() + p.x()]), uchar(0));
+        QCOMPARE(uchar(fb[logical.center().y() * screen.width() + logical.center().x()]), uchar(255));
+    }
 
-    // GC shows the same greys and is a full flash; GU and DW are not.
-    fake.fillGrey(strip, 255);
-    QCOMPARE(e.stats().value("flashes").toInt(), 0);
-    e.apply(updateRegion(strip, Panel::GC));
-    QCOMPARE(p.pixel(40, 5), uchar(255));
-    e.apply(updateScreen(Panel::GC));
-    e.apply(fillScreen(255));
-    const QJsonObject s = e.stats();
-    QCOMPARE(s.value("flashes").toInt(), 3);
-    QCOMPARE(s.value("commands").toInt(), 5);
-    const QJsonObject w = s.value("by_waveform").toObject();
-    QCOMPARE(w.value("DW").toInt(), 1);
-    QCOMPARE(w.value("GU").toInt(), 1);
-    QCOMPARE(w.value("GC").toInt(), 3);
-    const QJsonObject t = s.value("by_type").toObject();
-    QCOMPARE(t.value("UPDATE_REGION").toInt(), 3);
-    QCOMPARE(t.value("UPDATE_SCREEN").toInt(), 1);
-    QCOMPARE(t.value("FILL_SCREEN").toInt(), 1);
-    QCOMPARE(s.value("last").toObject().value("type").toString(), QStringLiteral("FILL_SCREEN"));
+    void render_data()
+    {
+        QTest::addColumn<int>("grey");
+        QTest::addColumn<int>("waveform");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("DW, below the middle") << 127 << int(Panel::DW) << 0;
+        QTest::newRow("DW, the middle") << 128 << int(Panel::DW) << 255;
+        QTest::newRow("GU, nearest of 16") << 8 << int(Panel::GU) << 0;
+        QTest::newRow("GU, next level") << 9 << int(Panel::GU) << 17;
+        QTest::newRow("GC, bounded") << 300 << int(Panel::GC) << 255;
+    }
+    void render()
+    {
+        QFETCH(int, grey);
+        QFETCH(int, waveform);
+        QFETCH(int, shown);
+        QCOMPARE(int(Panel::render(grey, waveform)), shown);
+    }
 
-    // The render rule itself at its edges.
-    QCOMPARE(Panel::render(127, Panel::DW), uchar(0));
-    QCOMPARE(Panel::render(128, Panel::DW), uchar(255));
-    QCOMPARE(Panel::render(8, Panel::GU), uchar(0));
-    QCOMPARE(Panel::render(9, Panel::GU), uchar(17));
-    QCOMPARE(Panel::render(300, Panel::GC), uchar(255));
-}
+    // The cursor's outline as the device draws it: into the framebuffer,
+    // seen on the panel only after an update, erased by the next repaint.
+    void linesAndStalePixels()
+    {
+        PanelEmulator* e = emulator(QSize(600, 800));
+        e->apply(update(QRect(0, 0, 600, 800)));
+        // A grey the panel cannot tell from white is not stale.
+        fake.fill(QRect(300, 300, 10, 10), 250, 250, 250);
+        QVERIFY(fake.save(fbPath()));
+        QCOMPARE(stat(*e, "stale_pixels"), 0);
+        const QRect row(10, 20, 100, 40), next(10, 60, 100, 40);
+        QCOMPARE(e->apply(lines(row)).panel.changed, qint64(0));
+        QCOMPARE(stat(*e, "stale_pixels"), 276);
+        QCOMPARE(stat(*e, "outline_pixels"), 0);
+        e->apply(update(row.adjusted(0, 0, 0, -20)));
+        QCOMPARE(stat(*e, "stale_pixels"), 100 + 2 * 19); // the bottom edge and the sides' lower half
+        e->apply(decoded({ { Type, UpdateScreen }, { Waveform, Panel::GU } }));
+        QCOMPARE(stat(*e, "outline_pixels"), 276);
+        QCOMPARE(stat(*e, "outline_drawn_pixels"), 276);
+        QCOMPARE(e->panel().pixel(10, 20), uchar(0));
 
-void PanelTest::linesOnThePanelOnly()
-{
-    QTemporaryDir fbdir;
-    FakeXwd fake;
-    QVERIFY(fake.create(fbdir.filePath("Xvfb_screen0"), QSize(600, 800)));
-    PanelEmulator::Options o;
-    o.fbdir = fbdir.path();
-    PanelEmulator e(o);
-    const Panel& p = e.panel();
-    XwdFramebuffer fb;
-    QVERIFY(fb.open(fbdir.filePath("Xvfb_screen0")));
-    const QByteArray framebufferBefore = fb.grey();
-
-    // The watcher's outline: five points round a rectangle, black, 1 pixel.
-    Panel::Change c = e.apply(drawLines({{10, 20}, {109, 20}, {109, 59}, {10, 59}, {10, 20}}, 0, 1));
-    QCOMPARE(c.changed, qint64(276));
-    QCOMPARE(p.pixel(10, 20), uchar(0));
-    QCOMPARE(p.pixel(60, 59), uchar(0));
-    QCOMPARE(p.pixel(109, 40), uchar(0));
-    QCOMPARE(p.pixel(60, 40), uchar(255));
-    QCOMPARE(fb.grey(), framebufferBefore); // the framebuffer never sees it
-    QJsonObject s = e.stats();
-    QCOMPARE(s.value("outline_pixels").toInt(), 276);
-    QCOMPARE(s.value("stale_pixels").toInt(), 0);
-
-    // A wide grey line; points past the second are leftovers.
-    c = e.apply(drawLine({200, 200}, {200, 209}, 128, 3));
-    QCOMPARE(c.changed, qint64(36));
-    QCOMPARE(p.pixel(199, 199), uchar(136));
-    QCOMPARE(p.pixel(201, 210), uchar(136));
-    QCOMPARE(p.pixel(202, 205), uchar(255));
-    QCOMPARE(p.pixel(300, 300), uchar(255));
-    QCOMPARE(e.stats().value("outline_pixels").toInt(), 312);
-
-    // An update over part of the outline wipes that part and only that.
-    e.apply(updateRegion(QRect(0, 0, 60, 100), 3));
-    QCOMPARE(p.pixel(10, 20), uchar(255));
-    QCOMPARE(p.pixel(60, 20), uchar(0));
-    QVERIFY(!p.isOutline(59, 20));
-    QVERIFY(p.isOutline(60, 20));
-    QCOMPARE(e.stats().value("outline_pixels").toInt(), 312 - 138);
-
-    // Where the program then paints under the outline, the outline still
-    // hides it: those pixels (x 100-109) are not stale, the ones beside are.
-    fake.fillGrey(QRect(100, 20, 20, 1), 0);
-    QCOMPARE(stale(e), qint64(10));
-
-    e.apply(updateScreen(3));
-    s = e.stats();
-    QCOMPARE(s.value("outline_pixels").toInt(), 0);
-    QCOMPARE(s.value("stale_pixels").toInt(), 0);
-    QCOMPARE(p.pixel(200, 205), uchar(255));
-
-    // Too many points in the record: nothing drawn.
-    const Command bad = decoded({{0, CommandDecoder::DRAW_LINES}, {148, 16}});
-    QCOMPARE(e.apply(bad).changed, qint64(0));
-
-    // Filling wipes every outline and shows the colour everywhere.
-    e.apply(drawLine({0, 0}, {599, 0}, 0, 1));
-    e.apply(fillScreen(0));
-    QCOMPARE(e.stats().value("outline_pixels").toInt(), 0);
-    QCOMPARE(stale(e), qint64(600 * 800 - 20));
-    QCOMPARE(p.pixel(599, 799), uchar(0));
-}
-
-void PanelTest::stalePixels()
-{
-    QTemporaryDir fbdir;
-    FakeXwd fake;
-    QVERIFY(fake.create(fbdir.filePath("Xvfb_screen0"), QSize(600, 800)));
-    PanelEmulator::Options o;
-    o.fbdir = fbdir.path();
-    o.statsPath = dir.filePath("stale-stats.json");
-    PanelEmulator e(o);
-    e.apply(updateScreen(3));
-    QCOMPARE(stale(e), qint64(0));
-
-    // Painted, never asked for: stale, also in the file once the
-    // framebuffer has been still for a while.
-    fake.fillGrey(QRect(0, 0, 100, 100), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(readJson(o.statsPath).value("stale_pixels").toInt(), 10000, 2000);
-    QVERIFY(readJson(o.statsPath).value("framebuffer_unchanged_ms").toInt() >= PanelEmulator::SETTLE_MS);
-    QCOMPARE(stale(e), qint64(10000));
-
-    // Half of it asked for.
-    e.apply(updateRegion(QRect(0, 0, 50, 100), 3));
-    QCOMPARE(stale(e), qint64(5000));
-    QCOMPARE(readJson(o.statsPath).value("stale_pixels").toInt(), 5000);
-
-    // A change the panel cannot show (within one of its 16 greys) is not stale.
-    fake.fillGrey(QRect(300, 300, 10, 10), 250);
-    QCOMPARE(stale(e), qint64(5000));
-
-    e.apply(updateScreen(3));
-    QCOMPARE(stale(e), qint64(0));
-    QCOMPARE(readJson(o.statsPath).value("stale_pixels").toInt(), 0);
-    QCOMPARE(readJson(o.statsPath).value("pixels_updated").toInt(), 10000);
-}
-
-void PanelTest::files()
-{
-    QTemporaryDir fbdir;
-    FakeXwd fake;
-    QVERIFY(fake.create(fbdir.filePath("Xvfb_screen0"), QSize(600, 800)));
-    PanelEmulator::Options o;
-    o.fbdir = fbdir.path();
-    o.pngPath = dir.filePath("panel.png");
-    o.rawPath = dir.filePath("panel.raw");
-    o.statsPath = dir.filePath("stats.json");
-    PanelEmulator e(o);
-
-    // The white panel is there from the start.
-    QCOMPARE(readAll(o.rawPath), QByteArray(600 * 800, char(255)));
-    QCOMPARE(QImage(o.pngPath).size(), QSize(600, 800));
-
-    fake.fillGrey(QRect(10, 10, 30, 30), 0);
-    QElapsedTimer timer;
-    timer.start();
-    e.apply(updateScreen(3));
-    QCOMPARE(readJson(o.statsPath).value("commands").toInt(), 1);
-    // Written after the interval, not at once.
-    QTRY_COMPARE_WITH_TIMEOUT(readAll(o.rawPath), e.panel().pixels(), 2000);
-    QVERIFY(timer.elapsed() >= PanelEmulator::WRITE_INTERVAL_MS - 50);
-    QImage png(o.pngPath);
-    QCOMPARE(png.size(), QSize(600, 800));
-    png = png.convertToFormat(QImage::Format_Grayscale8);
-    QCOMPARE(qGray(png.pixel(20, 20)), 0);
-    QCOMPARE(qGray(png.pixel(50, 50)), 255);
-
-    // Many changes in a burst: written once at the end of the interval.
-    for (int i = 0; i < 20; ++i)
-        e.apply(drawLine({i, 100}, {i, 120}, 0, 1));
-    e.flushFiles();
-    QCOMPARE(readAll(o.rawPath), e.panel().pixels());
-    QCOMPARE(readJson(o.statsPath).value("commands").toInt(), 21);
-    QCOMPARE(readJson(o.statsPath).value("outline_pixels").toInt(), 20 * 21);
-    QCOMPARE(QDir(dir.path()).entryList({"*.png", "*.raw"}).size(), 2); // no leftovers
-}
+        // The next step: the program repaints the old row, the new outline
+        // comes, and one update shows both.
+        fake.fill(row, 255, 255, 255);
+        QVERIFY(fake.save(fbPath()));
+        e->apply(lines(next, 0, 3));
+        QCOMPARE(stat(*e, "earlier_outline_pixels"), 276 - 100);
+        e->apply(update(QRect(0, 0, 600, 800), Panel::GC));
+        QCOMPARE(stat(*e, "earlier_outline_pixels"), 0);
+        QCOMPARE(stat(*e, "outline_pixels"), stat(*e, "outline_drawn_pixels"));
+        QCOMPARE(e->panel().pixel(9, 59), uchar(0)); // a 3 pixel wide pen
+        QCOMPARE(stat(*e, "stale_pixels"), 0);
+        QCOMPARE(stat(*e, "flashes"), 1);
+    }
+};
 
 QTEST_GUILESS_MAIN(PanelTest)
 #include "tst_panel.moc"
