@@ -9,7 +9,7 @@
 
 CommandChannel::CommandChannel(const QString& fifoPath, QObject* parent)
     : QObject(parent)
-    , m_path(fifoPath)
+    , fifoPath(fifoPath)
 {
 }
 
@@ -20,18 +20,18 @@ CommandChannel::~CommandChannel()
 
 bool CommandChannel::open()
 {
-    if (m_fd >= 0)
+    if (fd >= 0)
         return true;
     // Non-blocking: opening a FIFO nobody reads fails at once (ENXIO).
-    m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    return m_fd >= 0;
+    fd = ::open(QFile::encodeName(fifoPath).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    return fd >= 0;
 }
 
 void CommandChannel::close()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
 }
 
 bool CommandChannel::send(const QString& line)
@@ -43,7 +43,7 @@ bool CommandChannel::send(const QString& line)
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!open())
             break;
-        const ssize_t n = ::write(m_fd, bytes.constData(), size_t(bytes.size()));
+        const ssize_t n = ::write(fd, bytes.constData(), size_t(bytes.size()));
         if (n == bytes.size())
             return true;
         const int error = errno;
@@ -52,6 +52,6 @@ bool CommandChannel::send(const QString& line)
             break;
     }
     std::fprintf(stderr, "device-window: not delivered (no device reading %s): %s\n",
-                 qPrintable(m_path), qPrintable(line));
+                 qPrintable(fifoPath), qPrintable(line));
     return false;
 }

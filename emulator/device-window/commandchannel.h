@@ -12,7 +12,7 @@ public:
     explicit CommandChannel(const QString& fifoPath, QObject* parent = nullptr);
     ~CommandChannel() override;
 
-    QString path() const { return m_path; }
+    QString path() const { return fifoPath; }
 
 public slots:
     bool send(const QString& line);
@@ -21,6 +21,6 @@ private:
     bool open();
     void close();
 
-    QString m_path;
-    int m_fd = -1;
+    QString fifoPath;
+    int fd = -1;
 };

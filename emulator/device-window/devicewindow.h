@@ -21,20 +21,20 @@ public:
         QString state;      // the system manager's state, copied by the forwarder
         QString input;      // the forwarder's FIFO
     };
-    static const char* const TITLE;
+    static const char* const Title;
 
     DeviceWindow(const Paths& paths, const QSize& panelSize, QWidget* parent = nullptr);
 
-    PanelView* panelView() const { return m_view; }
+    PanelView* panelView() const { return view; }
     QString statusText() const;
 
 private:
     void showPanelError(const QString& error);
 
-    PanelFile* m_panel;
-    SystemStatus* m_status;
-    InputTranslator* m_input;
-    CommandChannel* m_channel;
-    PanelView* m_view;
-    QLabel* m_statusLine;
+    PanelFile* panelFile;
+    SystemStatus* status;
+    InputTranslator* input;
+    CommandChannel* channel;
+    PanelView* view;
+    QLabel* statusLine;
 };

@@ -5,19 +5,19 @@
 InputTranslator::InputTranslator(QObject* parent)
     : QObject(parent)
 {
-    m_longPress.setSingleShot(true);
+    longPressTimer.setSingleShot(true);
     // Held for at least the full second: a coarse timer may fire 5% early.
-    m_longPress.setTimerType(Qt::PreciseTimer);
-    m_longPress.setInterval(LONG_PRESS_MS);
-    connect(&m_longPress, &QTimer::timeout, this, [this] {
-        if (m_pressed)
-            emit command(pointCommand(QStringLiteral("long"), m_pressedAt));
+    longPressTimer.setTimerType(Qt::PreciseTimer);
+    longPressTimer.setInterval(LongPressMs);
+    connect(&longPressTimer, &QTimer::timeout, this, [this] {
+        if (pressed)
+            emit command(pointCommand(QStringLiteral("long"), pressedAt));
     });
-    m_moveTimer.setSingleShot(true);
-    m_moveTimer.setInterval(MOVE_INTERVAL_MS);
-    connect(&m_moveTimer, &QTimer::timeout, this, [this] {
-        if (m_pressed)
-            emit command(pointCommand(QStringLiteral("move"), m_movedTo));
+    moveTimer.setSingleShot(true);
+    moveTimer.setInterval(MoveIntervalMs);
+    connect(&moveTimer, &QTimer::timeout, this, [this] {
+        if (pressed)
+            emit command(pointCommand(QStringLiteral("move"), movedTo));
     });
 }
 
@@ -59,31 +59,31 @@ bool InputTranslator::key(int qtKey, bool autoRepeat)
 
 void InputTranslator::press(const QPoint& at)
 {
-    m_pressed = true;
-    m_pressedAt = at;
-    m_movedTo = at;
-    m_moveTimer.stop();
-    m_longPress.start();
+    pressed = true;
+    pressedAt = at;
+    movedTo = at;
+    moveTimer.stop();
+    longPressTimer.start();
     emit command(pointCommand(QStringLiteral("press"), at));
 }
 
 void InputTranslator::move(const QPoint& at)
 {
-    if (!m_pressed || at == m_movedTo)
+    if (!pressed || at == movedTo)
         return;
-    if ((at - m_pressedAt).manhattanLength() > LONG_PRESS_SLOP)
-        m_longPress.stop();
-    m_movedTo = at;
-    if (!m_moveTimer.isActive())
-        m_moveTimer.start();
+    if ((at - pressedAt).manhattanLength() > LongPressSlop)
+        longPressTimer.stop();
+    movedTo = at;
+    if (!moveTimer.isActive())
+        moveTimer.start();
 }
 
 void InputTranslator::release(const QPoint& at)
 {
-    if (!m_pressed)
+    if (!pressed)
         return;
-    m_pressed = false;
-    m_longPress.stop();
-    m_moveTimer.stop();  // the release carries the last position
+    pressed = false;
+    longPressTimer.stop();
+    moveTimer.stop();  // the release carries the last position
     emit command(pointCommand(QStringLiteral("release"), at));
 }

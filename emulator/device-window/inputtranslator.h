@@ -19,12 +19,12 @@
 class InputTranslator : public QObject {
     Q_OBJECT
 public:
-    static const int LONG_PRESS_MS = 1000;
+    static const int LongPressMs = 1000;
     // Moving farther than this (panel pixels) is a drag, not a long press.
-    static const int LONG_PRESS_SLOP = 12;
+    static const int LongPressSlop = 12;
     // A drag sends at most one move per this many ms: each move is a process
     // start inside the sandbox.
-    static const int MOVE_INTERVAL_MS = 40;
+    static const int MoveIntervalMs = 40;
 
     explicit InputTranslator(QObject* parent = nullptr);
 
@@ -44,9 +44,9 @@ signals:
     void command(const QString& line);
 
 private:
-    QTimer m_longPress;
-    QTimer m_moveTimer;
-    QPoint m_pressedAt;
-    QPoint m_movedTo;
-    bool m_pressed = false;
+    QTimer longPressTimer;
+    QTimer moveTimer;
+    QPoint pressedAt;
+    QPoint movedTo;
+    bool pressed = false;
 };

@@ -17,7 +17,7 @@
 #include <cstdio>
 
 namespace {
-const char* const kDefaultPanelSize = "600x800";
+const char* const DefaultPanelSize = "600x800";
 }
 
 int main(int argc, char* argv[])
@@ -34,7 +34,7 @@ int main(int argc, char* argv[])
                                        QStringLiteral("Raw panel picture written by the screen service."),
                                        QStringLiteral("FILE"));
     const QCommandLineOption sizeOption(QStringLiteral("panel-size"), QStringLiteral("Panel size."),
-                                        QStringLiteral("WxH"), QString::fromLatin1(kDefaultPanelSize));
+                                        QStringLiteral("WxH"), QString::fromLatin1(DefaultPanelSize));
     const QCommandLineOption stateOption(QStringLiteral("state"),
                                          QStringLiteral("System manager state file (JSON)."),
                                          QStringLiteral("FILE"));

@@ -7,29 +7,29 @@
 
 namespace {
 // A missed notification costs at most this long.
-const int kPollMs = 250;
+const int PollMs = 250;
 }
 
 PanelFile::PanelFile(const QString& path, const QSize& size, QObject* parent)
     : QObject(parent)
-    , m_path(path)
-    , m_size(size)
+    , filePath(path)
+    , pictureSize(size)
 {
     const QString dir = QFileInfo(path).absolutePath();
     if (QFileInfo(dir).isDir())
-        m_watcher.addPath(dir);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &PanelFile::check);
-    m_poll.setInterval(kPollMs);
-    connect(&m_poll, &QTimer::timeout, this, [this] {
+        watcher.addPath(dir);
+    connect(&watcher, &QFileSystemWatcher::directoryChanged, this, &PanelFile::check);
+    pollTimer.setInterval(PollMs);
+    connect(&pollTimer, &QTimer::timeout, this, [this] {
         // The directory may appear only once the device has started.
-        if (m_watcher.directories().isEmpty()) {
-            const QString dir = QFileInfo(m_path).absolutePath();
+        if (watcher.directories().isEmpty()) {
+            const QString dir = QFileInfo(filePath).absolutePath();
             if (QFileInfo(dir).isDir())
-                m_watcher.addPath(dir);
+                watcher.addPath(dir);
         }
         check();
     });
-    m_poll.start();
+    pollTimer.start();
 }
 
 QImage PanelFile::read(const QString& path, const QSize& size, QString* error)
@@ -68,28 +68,28 @@ PanelFile::Stamp PanelFile::stampOf(const QString& path)
 
 void PanelFile::check()
 {
-    const Stamp stamp = stampOf(m_path);
-    if (m_checked && stamp == m_stamp)
+    const Stamp stamp = stampOf(filePath);
+    if (checked && stamp == lastStamp)
         return;
-    m_checked = true;
-    m_stamp = stamp;
+    checked = true;
+    lastStamp = stamp;
     if (stamp.inode < 0) {
-        setError(QStringLiteral("no panel picture yet (%1)").arg(m_path));
+        setError(QStringLiteral("no panel picture yet (%1)").arg(filePath));
         return;
     }
     QString error;
-    const QImage image = read(m_path, m_size, &error);
+    const QImage image = read(filePath, pictureSize, &error);
     setError(error);
     if (image.isNull())
         return;
-    m_image = image;
-    emit changed(m_image);
+    picture = image;
+    emit changed(picture);
 }
 
 void PanelFile::setError(const QString& error)
 {
-    if (error == m_error)
+    if (error == errorText)
         return;
-    m_error = error;
-    emit errorChanged(m_error);
+    errorText = error;
+    emit errorChanged(errorText);
 }

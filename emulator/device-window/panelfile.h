@@ -18,8 +18,8 @@ public:
 
     static QImage read(const QString& path, const QSize& size, QString* error = nullptr);
 
-    QImage image() const { return m_image; }
-    QString error() const { return m_error; }
+    QImage image() const { return picture; }
+    QString error() const { return errorText; }
 
 public slots:
     // Reads the file again when it is not the one read last.
@@ -42,12 +42,12 @@ private:
     static Stamp stampOf(const QString& path);
     void setError(const QString& error);
 
-    QString m_path;
-    QSize m_size;
-    QFileSystemWatcher m_watcher;
-    QTimer m_poll;
-    Stamp m_stamp;
-    bool m_checked = false;
-    QImage m_image;
-    QString m_error;
+    QString filePath;
+    QSize pictureSize;
+    QFileSystemWatcher watcher;
+    QTimer pollTimer;
+    Stamp lastStamp;
+    bool checked = false;
+    QImage picture;
+    QString errorText;
 };

@@ -33,8 +33,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QSize m_panelSize;
-    InputTranslator* m_input;
-    QImage m_image;
-    QString m_message;
+    QSize panelSize;
+    InputTranslator* input;
+    QImage image;
+    QString message;
 };

@@ -6,19 +6,19 @@
 #include <QStringList>
 
 namespace {
-const int kPollMs = 500;
+const int PollMs = 500;
 // The forwarder refreshes the file twice a second; older than this, it stopped.
-const qint64 kStaleMs = 3000;
-const char* const kSeparator = "   ";
+const qint64 StaleMs = 3000;
+const char* const Separator = "   ";
 }
 
 SystemStatus::SystemStatus(const QString& stateFile, QObject* parent)
     : QObject(parent)
-    , m_path(stateFile)
+    , path(stateFile)
 {
-    m_timer.setInterval(kPollMs);
-    connect(&m_timer, &QTimer::timeout, this, &SystemStatus::poll);
-    m_timer.start();
+    timer.setInterval(PollMs);
+    connect(&timer, &QTimer::timeout, this, &SystemStatus::poll);
+    timer.start();
     poll();
 }
 
@@ -43,7 +43,7 @@ QString SystemStatus::describe(const QJsonObject& state)
     } else {
         parts << QStringLiteral("Battery unknown");
     }
-    return parts.join(QLatin1String(kSeparator));
+    return parts.join(QLatin1String(Separator));
 }
 
 QString SystemStatus::describeFile(const QString& path, const QDateTime& now)
@@ -52,7 +52,7 @@ QString SystemStatus::describeFile(const QString& path, const QDateTime& now)
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("System manager not started");
     const QDateTime written = QFileInfo(file).lastModified();
-    if (written.msecsTo(now) > kStaleMs)
+    if (written.msecsTo(now) > StaleMs)
         return QStringLiteral("System manager not answering");
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
@@ -63,9 +63,9 @@ QString SystemStatus::describeFile(const QString& path, const QDateTime& now)
 
 void SystemStatus::poll()
 {
-    const QString text = describeFile(m_path, QDateTime::currentDateTime());
-    if (text == m_text)
+    const QString text = describeFile(path, QDateTime::currentDateTime());
+    if (text == currentText)
         return;
-    m_text = text;
-    emit textChanged(m_text);
+    currentText = text;
+    emit textChanged(currentText);
 }

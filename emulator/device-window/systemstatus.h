@@ -21,7 +21,7 @@ public:
     // seconds means nobody is answering any more.
     static QString describeFile(const QString& path, const QDateTime& now);
 
-    QString text() const { return m_text; }
+    QString text() const { return currentText; }
 
 public slots:
     void poll();
@@ -30,7 +30,7 @@ signals:
     void textChanged(const QString& text);
 
 private:
-    QString m_path;
-    QTimer m_timer;
-    QString m_text;
+    QString path;
+    QTimer timer;
+    QString currentText;
 };

@@ -15,11 +15,11 @@ public:
     // An empty path logs to standard error.
     explicit CallLog(const QString& path, QObject* parent = nullptr);
 
-    bool isOpen() const { return m_file.isOpen(); }
+    bool isOpen() const { return file.isOpen(); }
     void write(QJsonObject entry);
 
 private:
-    QFile m_file;
-    QElapsedTimer m_clock;
-    qint64 m_seq = 0;
+    QFile file;
+    QElapsedTimer clock;
+    qint64 seq = 0;
 };

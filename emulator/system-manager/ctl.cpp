@@ -2,6 +2,8 @@
 //   system-manager-ctl emit SIGNAL [ARG]...
 //   system-manager-ctl mode METHOD normal|empty|partial|error|silent
 //   system-manager-ctl state
+#include "systemmanager.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,10 +12,6 @@
 #include <cstdio>
 
 namespace {
-
-const char* const kService = "com.vexa.service.system_manager";
-const char* const kObject = "/com/vexa/object/system_manager";
-const char* const kControlInterface = "com.vexa.interface.system_manager_control";
 
 int usage()
 {
@@ -36,8 +34,8 @@ int main(int argc, char* argv[])
 
     QDBusMessage message;
     auto control = [](const char* method) {
-        return QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kObject),
-                                              QLatin1String(kControlInterface),
+        return QDBusMessage::createMethodCall(QLatin1String(SystemManager::Service), QLatin1String(SystemManager::Object),
+                                              QLatin1String(SystemManager::ControlInterface),
                                               QLatin1String(method));
     };
     if (command == QLatin1String("emit") && !args.isEmpty()) {

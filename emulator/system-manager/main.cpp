@@ -11,13 +11,6 @@
 
 #include <cstdio>
 
-namespace {
-
-const char* const kService = "com.vexa.service.system_manager";
-const char* const kObject = "/com/vexa/object/system_manager";
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
@@ -79,12 +72,12 @@ int main(int argc, char* argv[])
         return 1;
     }
     SystemManager manager(bus, &log, options);
-    if (!bus.registerVirtualObject(QLatin1String(kObject), &manager)) {
-        fprintf(stderr, "system-manager: cannot register %s\n", kObject);
+    if (!bus.registerVirtualObject(QLatin1String(SystemManager::Object), &manager)) {
+        fprintf(stderr, "system-manager: cannot register %s\n", SystemManager::Object);
         return 1;
     }
-    if (!bus.registerService(QLatin1String(kService))) {
-        fprintf(stderr, "system-manager: cannot own %s: %s\n", kService,
+    if (!bus.registerService(QLatin1String(SystemManager::Service))) {
+        fprintf(stderr, "system-manager: cannot own %s: %s\n", SystemManager::Service,
                 qPrintable(bus.lastError().message()));
         return 1;
     }

@@ -11,13 +11,10 @@
 
 namespace {
 
-const char* const kObject = "/com/vexa/object/system_manager";
-const char* const kInterface = "com.vexa.interface.system_manager";
-const char* const kControlInterface = "com.vexa.interface.system_manager_control";
-const char* const kFailedError = "com.vexa.service.system_manager.Error.Failed";
-const char* const kInvalidArgsError = "org.freedesktop.DBus.Error.InvalidArgs";
-const char* const kUnknownMethodError = "org.freedesktop.DBus.Error.UnknownMethod";
-const char* const kSdCardNode = "/dev/sdmmc";
+const char* const FailedError = "com.vexa.service.system_manager.Error.Failed";
+const char* const InvalidArgsError = "org.freedesktop.DBus.Error.InvalidArgs";
+const char* const UnknownMethodError = "org.freedesktop.DBus.Error.UnknownMethod";
+const char* const SdCardNode = "/dev/sdmmc";
 
 struct Member
 {
@@ -27,7 +24,7 @@ struct Member
 };
 
 // What the program calls.
-const Member kMethods[] = {
+const Member Methods[] = {
     {"setSystemBusy", "bb", ""},
     {"setSuspendInterval", "i", "b"},
     {"setShutdownInterval", "i", "b"},
@@ -40,7 +37,7 @@ const Member kMethods[] = {
 };
 
 // What the device broadcasts.
-const Member kSignals[] = {
+const Member Signals[] = {
     {"mountTreeSignal", "bs", ""},
     {"sdCardChangedSignal", "b", ""},
     {"sdioChangedSignal", "b", ""},
@@ -69,13 +66,13 @@ const Member kSignals[] = {
     {"addressAcquired", "", ""},
 };
 
-const Member kControlMethods[] = {
+const Member ControlMethods[] = {
     {"emitSignal", "sas", "b"},
     {"setMode", "ss", "b"},
     {"state", "", "s"},
 };
 
-const QStringList kModes = {QStringLiteral("normal"), QStringLiteral("empty"),
+const QStringList Modes = {QStringLiteral("normal"), QStringLiteral("empty"),
                             QStringLiteral("partial"), QStringLiteral("error"),
                             QStringLiteral("silent")};
 
@@ -175,19 +172,19 @@ bool parseArgument(char type, const QString& text, QVariant* out)
 SystemManager::SystemManager(const QDBusConnection& bus, CallLog* log, const Options& options,
                              QObject* parent)
     : QDBusVirtualObject(parent)
-    , m_bus(bus)
-    , m_log(log)
-    , m_options(options)
+    , bus(bus)
+    , callLog(log)
+    , options(options)
 {
 }
 
 QString SystemManager::introspect(const QString&) const
 {
     QString xml;
-    appendInterfaceXml(xml, kInterface, std::begin(kMethods), std::end(kMethods), true);
-    appendInterfaceXml(xml, kInterface, std::begin(kSignals), std::end(kSignals), false);
-    appendInterfaceXml(xml, kControlInterface, std::begin(kControlMethods),
-                       std::end(kControlMethods), true);
+    appendInterfaceXml(xml, SystemManager::Interface, std::begin(Methods), std::end(Methods), true);
+    appendInterfaceXml(xml, SystemManager::Interface, std::begin(Signals), std::end(Signals), false);
+    appendInterfaceXml(xml, SystemManager::ControlInterface, std::begin(ControlMethods),
+                       std::end(ControlMethods), true);
     return xml;
 }
 
@@ -197,12 +194,12 @@ bool SystemManager::handleMessage(const QDBusMessage& message, const QDBusConnec
         return false;
     const QString interface = message.interface();
     const QString member = message.member();
-    if (interface == QLatin1String(kControlInterface)
-        || (interface.isEmpty() && find(kControlMethods, member))) {
+    if (interface == QLatin1String(SystemManager::ControlInterface)
+        || (interface.isEmpty() && find(ControlMethods, member))) {
         handleControlCall(message);
         return true;
     }
-    if (interface == QLatin1String(kInterface) || interface.isEmpty()) {
+    if (interface == QLatin1String(SystemManager::Interface) || interface.isEmpty()) {
         handleDeviceCall(message);
         return true;
     }
@@ -219,20 +216,20 @@ void SystemManager::logCall(const QDBusMessage& message, bool control)
                       {QStringLiteral("args"), args}};
     if (control)
         entry.insert(QStringLiteral("control"), true);
-    m_log->write(entry);
+    callLog->write(entry);
 }
 
 bool SystemManager::acceptCall(const QDBusMessage& message, const void* known)
 {
     const auto* member = static_cast<const Member*>(known);
     if (!member) {
-        m_bus.send(message.createErrorReply(QLatin1String(kUnknownMethodError),
+        bus.send(message.createErrorReply(QLatin1String(UnknownMethodError),
                                             QStringLiteral("No such method: %1").arg(message.member())));
         return false;
     }
     if (message.signature() != QLatin1String(member->in)) {
-        m_bus.send(message.createErrorReply(
-            QLatin1String(kInvalidArgsError),
+        bus.send(message.createErrorReply(
+            QLatin1String(InvalidArgsError),
             QStringLiteral("%1 takes (%2), got (%3)")
                 .arg(message.member(), QLatin1String(member->in), message.signature())));
         return false;
@@ -244,57 +241,57 @@ void SystemManager::handleDeviceCall(const QDBusMessage& message)
 {
     logCall(message, false);
     const QString method = message.member();
-    if (!acceptCall(message, find(kMethods, method)))
+    if (!acceptCall(message, find(Methods, method)))
         return;
-    const QString mode = m_modes.value(method, QStringLiteral("normal"));
+    const QString mode = modes.value(method, QStringLiteral("normal"));
     if (mode == QLatin1String("silent"))
         return;   // the caller waits for its own timeout
     if (mode == QLatin1String("error")) {
-        m_bus.send(message.createErrorReply(QLatin1String(kFailedError),
+        bus.send(message.createErrorReply(QLatin1String(FailedError),
                                             QStringLiteral("%1 failed").arg(method)));
         return;
     }
     if (mode == QLatin1String("empty")) {
-        m_bus.send(message.createReply());
+        bus.send(message.createReply());
         return;
     }
     QVariantList reply = perform(method, message.arguments());
     if (mode == QLatin1String("partial") && !reply.isEmpty())
         reply.removeLast();   // acted on, but the answer comes short
-    m_bus.send(message.createReply(reply));
+    bus.send(message.createReply(reply));
 }
 
 QVariantList SystemManager::perform(const QString& method, const QVariantList& args)
 {
     if (method == QLatin1String("setSystemBusy")) {
-        m_busy = args.at(0).toBool();
-        m_busyIndicator = args.at(1).toBool();
+        busy = args.at(0).toBool();
+        busyIndicator = args.at(1).toBool();
         return {};
     }
     if (method == QLatin1String("setSuspendInterval")) {
         const int ms = args.at(0).toInt();
         if (ms < 0)
             return {false};
-        m_suspendInterval = ms;
+        suspendInterval = ms;
         return {true};
     }
     if (method == QLatin1String("setShutdownInterval")) {
         const int ms = args.at(0).toInt();
         if (ms < 0)
             return {false};
-        m_shutdownInterval = ms;
+        shutdownInterval = ms;
         return {true};
     }
     if (method == QLatin1String("sdioState"))
-        return {m_options.sdio};
+        return {options.sdio};
     if (method == QLatin1String("enableSdio")) {
         const bool on = args.at(0).toBool();
-        if (m_options.sdioLocked)
-            return {on == m_options.sdio};
-        if (on != m_options.sdio) {
-            m_options.sdio = on;
+        if (options.sdioLocked)
+            return {on == options.sdio};
+        if (on != options.sdio) {
+            options.sdio = on;
             if (!on)
-                m_wpaRunning = false;
+                wpaRunning = false;
             // Announced after the reply, as the radio comes up.
             QTimer::singleShot(0, this, [this, on] {
                 sendSignal(QStringLiteral("sdioChangedSignal"), {on});
@@ -303,26 +300,26 @@ QVariantList SystemManager::perform(const QString& method, const QVariantList& a
         return {true};
     }
     if (method == QLatin1String("startWpaSupplicant")) {
-        if (!m_options.sdio)
+        if (!options.sdio)
             return {false};
-        if (!m_wpaRunning)
-            m_wpaRunning = runShell(m_options.wpaStartCommand, args.at(0).toString());
-        return {m_wpaRunning};
+        if (!wpaRunning)
+            wpaRunning = runShell(options.wpaStartCommand, args.at(0).toString());
+        return {wpaRunning};
     }
     if (method == QLatin1String("stopWpaSupplicant")) {
-        if (m_wpaRunning && !runShell(m_options.wpaStopCommand, QString()))
+        if (wpaRunning && !runShell(options.wpaStopCommand, QString()))
             return {false};
-        m_wpaRunning = false;
+        wpaRunning = false;
         return {true};
     }
     if (method == QLatin1String("batteryStatus"))
-        return {0, m_options.batteryLevel, m_options.batteryStatus};
+        return {0, options.batteryLevel, options.batteryStatus};
     if (method == QLatin1String("acquireAddress")) {
         const bool on = args.at(0).toBool();
-        if (on && !m_options.sdio)
+        if (on && !options.sdio)
             return {false};
-        const bool ok = !on || runShell(m_options.addressCommand, QString());
-        m_addressAcquired = on && ok;
+        const bool ok = !on || runShell(options.addressCommand, QString());
+        addressAcquired = on && ok;
         if (on) {
             QTimer::singleShot(0, this, [this] {
                 sendSignal(QStringLiteral("addressAcquired"), {});
@@ -354,40 +351,40 @@ void SystemManager::handleControlCall(const QDBusMessage& message)
 {
     logCall(message, true);
     const QString method = message.member();
-    if (!acceptCall(message, find(kControlMethods, method)))
+    if (!acceptCall(message, find(ControlMethods, method)))
         return;
     const QVariantList args = message.arguments();
     if (method == QLatin1String("state")) {
-        m_bus.send(message.createReply(
+        bus.send(message.createReply(
             QString::fromUtf8(QJsonDocument(state()).toJson(QJsonDocument::Compact))));
         return;
     }
     if (method == QLatin1String("setMode")) {
         const QString target = args.at(0).toString();
         const QString mode = args.at(1).toString();
-        if (!find(kMethods, target) || !kModes.contains(mode)) {
-            m_bus.send(message.createErrorReply(
-                QLatin1String(kInvalidArgsError),
+        if (!find(Methods, target) || !Modes.contains(mode)) {
+            bus.send(message.createErrorReply(
+                QLatin1String(InvalidArgsError),
                 QStringLiteral("unknown method %1 or mode %2 (modes: %3)")
-                    .arg(target, mode, kModes.join(QLatin1Char(' ')))));
+                    .arg(target, mode, Modes.join(QLatin1Char(' ')))));
             return;
         }
-        m_modes.insert(target, mode);
-        m_bus.send(message.createReply(true));
+        modes.insert(target, mode);
+        bus.send(message.createReply(true));
         return;
     }
     // emitSignal
     QString error;
     if (!emitBroadcast(args.at(0).toString(), args.at(1).toStringList(), &error)) {
-        m_bus.send(message.createErrorReply(QLatin1String(kInvalidArgsError), error));
+        bus.send(message.createErrorReply(QLatin1String(InvalidArgsError), error));
         return;
     }
-    m_bus.send(message.createReply(true));
+    bus.send(message.createReply(true));
 }
 
 bool SystemManager::emitBroadcast(const QString& name, const QStringList& args, QString* error)
 {
-    const Member* signal = find(kSignals, name);
+    const Member* signal = find(Signals, name);
     if (!signal) {
         *error = QStringLiteral("unknown signal %1").arg(name);
         return false;
@@ -414,10 +411,10 @@ bool SystemManager::emitBroadcast(const QString& name, const QStringList& args, 
     }
     // Broadcasts that report device state also change it.
     if (name == QLatin1String("batterySignal")) {
-        m_options.batteryLevel = values.at(0).toInt();
-        m_options.batteryStatus = values.at(1).toInt();
+        options.batteryLevel = values.at(0).toInt();
+        options.batteryStatus = values.at(1).toInt();
     } else if (name == QLatin1String("sdioChangedSignal")) {
-        m_options.sdio = values.at(0).toBool();
+        options.sdio = values.at(0).toBool();
     }
     sendSignal(name, values);
     return true;
@@ -425,28 +422,28 @@ bool SystemManager::emitBroadcast(const QString& name, const QStringList& args, 
 
 void SystemManager::sendSignal(const QString& name, const QVariantList& args)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(kObject),
-                                                     QLatin1String(kInterface), name);
+    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(SystemManager::Object),
+                                                     QLatin1String(SystemManager::Interface), name);
     signal.setArguments(args);
-    m_bus.send(signal);
+    bus.send(signal);
     QJsonArray json;
     for (const QVariant& arg : args)
         json.append(toJson(arg));
-    m_log->write({{QStringLiteral("signal"), name}, {QStringLiteral("args"), json}});
+    callLog->write({{QStringLiteral("signal"), name}, {QStringLiteral("args"), json}});
 }
 
 QJsonObject SystemManager::state() const
 {
     return {
-        {QStringLiteral("busy"), m_busy},
-        {QStringLiteral("busyIndicator"), m_busyIndicator},
-        {QStringLiteral("sdCard"), QFile::exists(QLatin1String(kSdCardNode))},
-        {QStringLiteral("sdio"), m_options.sdio},
-        {QStringLiteral("batteryLevel"), m_options.batteryLevel},
-        {QStringLiteral("batteryStatus"), m_options.batteryStatus},
-        {QStringLiteral("suspendInterval"), m_suspendInterval},
-        {QStringLiteral("shutdownInterval"), m_shutdownInterval},
-        {QStringLiteral("wpaSupplicant"), m_wpaRunning},
-        {QStringLiteral("addressAcquired"), m_addressAcquired},
+        {QStringLiteral("busy"), busy},
+        {QStringLiteral("busyIndicator"), busyIndicator},
+        {QStringLiteral("sdCard"), QFile::exists(QLatin1String(SdCardNode))},
+        {QStringLiteral("sdio"), options.sdio},
+        {QStringLiteral("batteryLevel"), options.batteryLevel},
+        {QStringLiteral("batteryStatus"), options.batteryStatus},
+        {QStringLiteral("suspendInterval"), suspendInterval},
+        {QStringLiteral("shutdownInterval"), shutdownInterval},
+        {QStringLiteral("wpaSupplicant"), wpaRunning},
+        {QStringLiteral("addressAcquired"), addressAcquired},
     };
 }

@@ -19,6 +19,12 @@ class SystemManager : public QDBusVirtualObject
     Q_OBJECT
 
 public:
+    // The device's names for it on the system bus.
+    static constexpr const char* Service = "com.vexa.service.system_manager";
+    static constexpr const char* Object = "/com/vexa/object/system_manager";
+    static constexpr const char* Interface = "com.vexa.interface.system_manager";
+    static constexpr const char* ControlInterface = "com.vexa.interface.system_manager_control";
+
     struct Options
     {
         int batteryLevel = 80;
@@ -50,15 +56,15 @@ private:
     void logCall(const QDBusMessage& message, bool control);
     bool runShell(const QString& command, const QString& argument);
 
-    QDBusConnection m_bus;
-    CallLog* m_log;
-    Options m_options;
-    QHash<QString, QString> m_modes;   // method -> normal, empty, partial, error, silent
+    QDBusConnection bus;
+    CallLog* callLog;
+    Options options;
+    QHash<QString, QString> modes;   // method -> normal, empty, partial, error, silent
 
-    bool m_busy = true;
-    bool m_busyIndicator = false;
-    int m_suspendInterval = 0;
-    int m_shutdownInterval = 0;
-    bool m_wpaRunning = false;
-    bool m_addressAcquired = false;
+    bool busy = true;
+    bool busyIndicator = false;
+    int suspendInterval = 0;
+    int shutdownInterval = 0;
+    bool wpaRunning = false;
+    bool addressAcquired = false;
 };
