@@ -20,9 +20,8 @@ class DeviceSession
 public:
     ~DeviceSession();
 
-    // Starts the device (with an SD card when asked) and waits for lirro's
-    // main window.
-    bool start(bool sdCard = false);
+    // Starts the device and waits for lirro's main window.
+    bool start();
     // Waits for the device to end; its status is lirro's, passed on by the launcher.
     bool waitForExit(int* status);
 
@@ -60,13 +59,10 @@ public:
 
     QImage panelImage();
     QImage framebufferImage() const;
-    QList<QJsonObject> screenLog() const;
-    QList<QJsonObject> systemLog() const;
-    QList<QJsonObject> launcherLog() const;
+    // A JSON-lines log of the device: "screen-service", "system-manager", "launcher".
+    QList<QJsonObject> log(const QString& name) const;
     // The last outline drawn (panel pixels), from the command log.
     QRect lastOutline() const;
-
-    QString stateDir() const { return dir; }
 
 private:
     bool xdotool(const QStringList& arguments, QString* output = nullptr);

@@ -53,13 +53,13 @@ private Q_SLOTS:
         // painting settled, and then nothing while idle.
         VERIFY_PANEL(device, "started");
         bool cleared = false;
-        for (const QJsonObject& call : device.systemLog())
+        for (const QJsonObject& call : device.log("system-manager"))
             cleared |= call.value("method") == "setSystemBusy" && call.value("args") == QJsonArray{ false, true };
         QVERIFY(cleared);
-        for (const QJsonObject& command : device.screenLog())
+        for (const QJsonObject& command : device.log("screen-service"))
             QVERIFY2(command.value("waveform") != "GC", "a flash at start");
-        const int sent = device.screenLog().size();
-        QVERIFY(!QTest::qWaitFor([&] { return device.screenLog().size() != sent; }, 800));
+        const int sent = device.log("screen-service").size();
+        QVERIFY(!QTest::qWaitFor([&] { return device.log("screen-service").size() != sent; }, 800));
 
         // Each cursor step: the outline around the new row on the panel, the
         // old one gone, one GU, no flash. From the last row, README.txt.
@@ -97,7 +97,7 @@ private Q_SLOTS:
         int status = -1;
         QVERIFY(device.waitForExit(&status));
         QCOMPARE(status, 0);
-        const QJsonObject stop = device.launcherLog().value(device.launcherLog().size() - 1);
+        const QJsonObject stop = device.log("launcher").value(device.log("launcher").size() - 1);
         QCOMPARE(stop.value("event").toString(), QStringLiteral("stop"));
         QCOMPARE(stop.value("status").toInt(), 0);
     }
