@@ -117,8 +117,8 @@ private Q_SLOTS:
 
         // The Menu key opens the local menu at the current row: its left
         // edge plus one row height, at its bottom.
-        QVERIFY(device.key("Down"));
-        VERIFY_PANEL(device, "a row selected");
+        QVERIFY(device.keys({ "Down", "Down" }));
+        VERIFY_PANEL(device, "a row selected, then the next");
         VERIFY_CURSOR_STEP(device, "Down");
         VERIFY_CURSOR_STEP(device, "Up");
         const QRect row = device.lastOutline();
