@@ -32,8 +32,10 @@ const char* const Description =
     "reaches the panel with the next update and the program's next repaint\n"
     "there erases it; FILL_SCREEN fills the panel. Points are panel pixels,\n"
     "mapped onto the turned screen by --rotation. A record with a value out of\n"
-    "range is logged, not applied. Commands with the reply-wait bit are\n"
-    "answered after they are applied.\n"
+    "range is logged, not applied. Before each command the X server named by\n"
+    "DISPLAY is asked to finish what its clients sent before it, as the\n"
+    "device's program has drawn before it asks. Commands with the reply-wait\n"
+    "bit are answered after they are applied.\n"
     "\n"
     "Figures: a datagram holding exactly the ASCII text \"STATS?\", sent to the\n"
     "same port, is answered with one JSON object: commands (total, by_type,\n"
@@ -129,6 +131,8 @@ int main(int argc, char* argv[])
         options.rotation = degrees;
     }
     options.fbdir = parser.value(fbdirOption);
+    // The X server of that framebuffer, to wait for its clients' drawing.
+    options.display = qgetenv("DISPLAY");
     options.pngPath = parser.value(pngOption);
     options.rawPath = parser.value(rawOption);
     options.statsPath = parser.value(statsOption);

@@ -19,6 +19,7 @@ PanelEmulator::PanelEmulator(const Options& options, QObject* parent)
     : QObject(parent)
     , opts(options)
     , screen(options.panelSize)
+    , display(options.display)
     , pollTimer(new QTimer(this))
     , writeTimer(new QTimer(this))
 {
@@ -164,6 +165,8 @@ PanelEmulator::Effect PanelEmulator::apply(const CommandDecoder::Command& c)
     if (!c.valid)
         return effect;
     qCDebug(lcPanel, "command %s", qPrintable(CommandDecoder::typeName(c.type)));
+    // What the program drew before it sent this is in the framebuffer first.
+    display.sync();
     bool touchesPanel = false;
     if (c.type == CommandDecoder::DRAW_LINE || c.type == CommandDecoder::DRAW_LINES)
         effect.drawn = drawLines(c);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commanddecoder.h"
+#include "displaysync.h"
 #include "panel.h"
 #include "xwdframebuffer.h"
 
@@ -34,6 +35,7 @@ public:
         QSize panelSize = QSize(600, 800);
         int rotation = 0;      // degrees the program's screen is turned
         QString fbdir;         // Xvfb -fbdir; none: updates copy nothing, lines draw nothing
+        QByteArray display;    // the X server drawing into it, waited for before each command
         QString pngPath;
         QString rawPath;
         QString statsPath;
@@ -88,6 +90,7 @@ private:
     Options opts;
     Panel screen;
     XwdFramebuffer framebuffer;
+    DisplaySync display;
     QString framebufferError;
     QTimer* pollTimer;
     QTimer* writeTimer;

@@ -27,14 +27,19 @@ exit "${status:-0}"
 FAKE
 chmod 755 "$fake"
 
-run() { # mount-script-status statuses... -- args...
+prepare() { # mount-script-status statuses...
     rm -f "$work/order" "$work/log" "$work/running"
     printf 'echo mount >>%s/order\nexit %s\n' "$work" "$1" >"$MOUNT_SCRIPT"
     shift
-    : >"$work/statuses"
-    while [[ $# -gt 0 && "$1" != -- ]]; do echo "$1" >>"$work/statuses"; shift; done
+    printf '%s\n' "$@" >"$work/statuses"
+}
+launch() { "$LAUNCHER" --lirro "$fake" --log "$work/log" -- "$@"; }
+run() { # mount-script-status statuses... -- args...
+    local setup=()
+    while [[ "$1" != -- ]]; do setup+=("$1"); shift; done
     shift
-    "$LAUNCHER" --lirro "$fake" --log "$work/log" -- "$@"
+    prepare "${setup[@]}"
+    launch "$@"
 }
 order() { paste -sd' ' "$work/order"; }
 
@@ -55,7 +60,8 @@ restarts() {
 }
 
 termination() {
-    FAKE_WAIT_FOR_TERM=1 run 0 0 -- &
+    prepare 0 123
+    FAKE_WAIT_FOR_TERM=1 "$LAUNCHER" --lirro "$fake" --log "$work/log" &
     local pid=$!
     for _ in $(seq 200); do [[ -e "$work/running" ]] && break; sleep 0.05; done
     kill -TERM "$pid"

@@ -23,6 +23,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         support::Xvfb x;
         QVERIFY(x.start(QStringLiteral(":57"), QSize(600, 800), dir.path()));
+        // The service waits for this X server before each command.
+        qputenv("DISPLAY", ":57");
         support::ScreenService service;
         QVERIFY(service.start({ "--fbdir", dir.path(), "--panel-raw", dir.filePath("panel.raw") }));
         QUdpSocket client;
