@@ -118,7 +118,7 @@ bool support::Xvfb::start(const QString& display, const QSize& size, const QStri
     QStringList arguments{ display, QStringLiteral("-screen"), QStringLiteral("0"),
                            QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
                            QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                           QStringLiteral("-nocursor") };
+                           QStringLiteral("-nocursor"), QStringLiteral("-noreset") };
     if (!fbdir.isEmpty())
         arguments << QStringLiteral("-fbdir") << fbdir;
     if (dpi > 0)
