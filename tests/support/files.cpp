@@ -62,8 +62,11 @@ QMap<QString, QByteArray> support::treeOf(const QString& root)
             tree.insert(relative, "-> " + QByteArray(target, n < 0 ? 0 : int(n)));
         } else if (info.isDir()) {
             tree.insert(relative + QLatin1Char('/'), QByteArray());
-        } else {
+        } else if (info.isFile()) {
             tree.insert(relative, readFile(path));
+        } else {
+            // Opening a pipe would wait for a writer.
+            tree.insert(relative, "<special>");
         }
     }
     return tree;
