@@ -77,23 +77,6 @@ void checkIdle(const OwnerView& view)
     QVERIFY(view.model->isReadOnly());
 }
 
-// Every entry below root with its permission bits and modification time.
-QMap<QString, QString> statsOf(const QString& root)
-{
-    QMap<QString, QString> stats;
-    const QMap<QString, QByteArray> tree = treeOf(root);
-    for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
-        struct stat st;
-        QString path = root + QLatin1Char('/') + it.key();
-        if (path.endsWith(QLatin1Char('/')))
-            path.chop(1);
-        if (::lstat(QFile::encodeName(path).constData(), &st) == 0)
-            stats.insert(it.key(), QStringLiteral("%1 %2.%3").arg(st.st_mode, 0, 8)
-                                       .arg(st.st_mtim.tv_sec).arg(st.st_mtim.tv_nsec));
-    }
-    return stats;
-}
-
 QMap<QString, QByteArray> treesOf(const QStringList& roots)
 {
     QMap<QString, QByteArray> trees;
@@ -102,12 +85,12 @@ QMap<QString, QByteArray> treesOf(const QStringList& roots)
     return trees;
 }
 
-QMap<QString, QString> statsOf(const QStringList& roots)
+QMap<QString, QString> statusOf(const QStringList& roots)
 {
-    QMap<QString, QString> stats;
+    QMap<QString, QString> status;
     for (const QString& root : roots)
-        stats.insert(statsOf(root));
-    return stats;
+        status.insert(support::statusOf(root));
+    return status;
 }
 
 // Names the engine's temporary files leave behind.
@@ -163,7 +146,7 @@ private slots:
         QCOMPARE(titles.size(), 1); // entering dst; a short operation shows no line
         QCOMPARE(view.failures, QStringList());
         QCOMPARE(treeOf(p("dst/src")), treeOf(p("src")));
-        QCOMPARE(statsOf(p("dst/src")), statsOf(p("src")));
+        QCOMPARE(statusOf(p("dst/src")), statusOf(p("src")));
         QCOMPARE(view.totals().bytes, qint64(5 + 10 + 1 + 200000 + 1));
 
         // Counting: every item at every depth (a link as what it leads to),
@@ -186,14 +169,14 @@ private slots:
         QVERIFY(writeFile(p("a/s/f2"), "two", 0751));
         QVERIFY(::mkfifo(QFile::encodeName(p("a/s/pipe")).constData(), 0640) == 0);
         const ino_t dir = inodeOf(p("a"));
-        const QMap<QString, QString> stats = statsOf(p("a"));
+        const QMap<QString, QString> stats = statusOf(p("a"));
         OwnerView view;
         // One medium: the tree itself renamed in one step, a pipe and all.
         view.run(MoveOperation, { p("a") }, Work, QStringLiteral("b"));
         checkIdle(view);
         QVERIFY(!QFileInfo::exists(p("a")));
         QCOMPARE(inodeOf(p("b")), dir);
-        QCOMPARE(statsOf(p("b")), stats);
+        QCOMPARE(statusOf(p("b")), stats);
 
         // Across media: copied, then the sources go; modes and times kept.
         QVERIFY(mountTmpfs(QStringLiteral("/mnt/m1"), QStringLiteral("4m")));
@@ -203,13 +186,13 @@ private slots:
         QVERIFY(QFile::link(QStringLiteral("../f1"), QStringLiteral("/mnt/m1/t/s/rel")));
         QVERIFY(writeFile(QStringLiteral("/mnt/m1/single"), "s", 0604));
         const QMap<QString, QByteArray> tree = treeOf(QStringLiteral("/mnt/m1"));
-        const QMap<QString, QString> modes = statsOf(QStringLiteral("/mnt/m1"));
+        const QMap<QString, QString> modes = statusOf(QStringLiteral("/mnt/m1"));
         view.run(MoveOperation, { QStringLiteral("/mnt/m1/t"), QStringLiteral("/mnt/m1/single") },
                  QStringLiteral("/mnt/m2"));
         checkIdle(view);
         QCOMPARE(view.failures, QStringList());
         QCOMPARE(treeOf(QStringLiteral("/mnt/m2")), tree);
-        QCOMPARE(statsOf(QStringLiteral("/mnt/m2")), modes);
+        QCOMPARE(statusOf(QStringLiteral("/mnt/m2")), modes);
         QCOMPARE(treeOf(QStringLiteral("/mnt/m1")), (QMap<QString, QByteArray>()));
     }
 
@@ -398,7 +381,7 @@ private slots:
             setup();
         const QStringList sourceRoots = { Big, Work };
         const QMap<QString, QByteArray> sourceTree = treesOf(sourceRoots);
-        const QMap<QString, QString> sourceStats = statsOf(sourceRoots);
+        const QMap<QString, QString> sourceStats = statusOf(sourceRoots);
         const QMap<QString, QByteArray> targetTree = treeOf(Small);
 
         OwnerView view;
@@ -418,7 +401,7 @@ private slots:
         for (auto it = targetTree.cbegin(); it != targetTree.cend(); ++it)
             QCOMPARE(targetNow.value(it.key()), it.value());
         const QMap<QString, QByteArray> sourceNow = treesOf(sourceRoots);
-        const QMap<QString, QString> statsNow = statsOf(sourceRoots);
+        const QMap<QString, QString> statsNow = statusOf(sourceRoots);
         for (auto it = sourceTree.cbegin(); it != sourceTree.cend(); ++it) {
             if (sourceNow.contains(it.key())) {
                 QCOMPARE(sourceNow.value(it.key()), it.value());

@@ -23,6 +23,9 @@ bool freshDir(const QString& path);
 // directories with a trailing "/", links as "-> " and their text, pipes,
 // sockets and devices as "<special>" (never opened).
 QMap<QString, QByteArray> treeOf(const QString& root);
+// The same entries with their type and permission bits and modification
+// time, as lstat gives them.
+QMap<QString, QString> statusOf(const QString& root);
 // A tmpfs of the given size ("1m") at path, replacing one mounted there.
 bool mountTmpfs(const QString& path, const QString& size);
 // A ZIP archive of stored entries (name, bytes), enough for unzip.

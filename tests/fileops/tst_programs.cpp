@@ -1,0 +1,319 @@
+#include "fileops/outputwindow.h"
+#include "fileops/runcommandsync.h"
+#include "platform/ui/vexakeyboarddialog.h"
+#include "platform/ui/vexalineedit.h"
+#include "support/files.h"
+#include "support/modal.h"
+#include "support/sandbox.h"
+#include "support/views.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+
+#include <sys/stat.h>
+
+using namespace support;
+
+namespace {
+
+const QString Scratch = QStringLiteral("/tmp/lirro_programs");
+const QString Log = QStringLiteral("/tmp/lirro_programs_log");
+
+// A script that writes the name it was started by, so a test can tell which
+// file ran.
+QByteArray loggingScript()
+{
+    return "#!/bin/sh\nprintf '%s' \"$0\" > " + Log.toUtf8() + "\n";
+}
+
+QString s(const QString& name)
+{
+    return Scratch + QLatin1Char('/') + name;
+}
+
+} // namespace
+
+class TestPrograms : public QObject
+{
+    Q_OBJECT
+
+private:
+    TestView* view = nullptr;
+
+    bool allCollected()
+    {
+        return QTest::qWaitFor([this] { return view->runningProcesses.isEmpty(); }, 10000);
+    }
+
+    // Activates the entry as OK or a double tap does.
+    void activate(const QString& path)
+    {
+        QModelIndex index;
+        QVERIFY2(QTest::qWaitFor([&] { return (index = view->model->index(path)).isValid(); }, 5000),
+                 qPrintable(path));
+        view->handleItemActivation(index);
+    }
+
+private slots:
+    void initTestCase() { REQUIRE_SANDBOX(); }
+
+    void init()
+    {
+        QVERIFY(freshDir(Scratch));
+        QFile::remove(Log);
+        view = new TestView;
+        view->show();
+        QVERIFY(view->setDirectory(Scratch));
+    }
+
+    void cleanup() { delete view; }
+
+    // Only a shell script or an ELF program is started, when the command
+    // names a file that can be read.
+    void signatureRules_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("started");
+        QFile elf(QStringLiteral("/bin/true"));
+        QVERIFY(elf.open(QIODevice::ReadOnly));
+        QTest::newRow("shell script") << loggingScript() << 0755 << true;
+        QTest::newRow("ELF program") << elf.readAll() << 0755 << true;
+        QTest::newRow("ELF magic, short") << QByteArray("\x7f" "ELF\x02\x01") << 0755 << false;
+        QTest::newRow("another interpreter") << QByteArray("#!/bin/bash\n") + loggingScript() << 0755 << false;
+        QTest::newRow("text") << QByteArray("Some notes, long enough.\n") << 0755 << false;
+        QTest::newRow("pipe") << QByteArray() << -1 << false;
+        QTest::newRow("unreadable: unchecked") << QByteArray("#!/bin/bash\ntrue\n") << 0111 << true;
+    }
+
+    void signatureRules()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, mode);
+        QFETCH(bool, started);
+        const QString file = s("prog");
+        if (mode < 0)
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0777), 0);
+        else
+            QVERIFY(writeFile(file, content, mode));
+        ModalDriver driver;
+        QVERIFY(setReadOverride(false));
+        const bool result = view->runProgram(file);
+        QVERIFY(setReadOverride(true));
+        QCOMPARE(result, started);
+        QVERIFY(allCollected());
+        if (content.contains("printf '%s'"))
+            QCOMPARE(QString::fromUtf8(readFile(Log)), started ? file : QStringLiteral("<missing>"));
+        QCOMPARE(driver.seen.size(), 0);
+    }
+
+    void searchPathAndWorkingDirectory()
+    {
+        ModalDriver driver;
+        // ls means the command on the search path: the file here neither
+        // runs nor, as plain text, blocks it. Named as a file, it is checked.
+        QVERIFY(writeFile(s("ls"), "not a program at all\n", 0755));
+        QVERIFY(view->runProgram(QStringLiteral("ls -d /")));
+        QVERIFY(driver.waitSeen(1));
+        QCOMPARE(driver.seen.first().title + ": " + driver.seen.first().text, QStringLiteral("Program output: /"));
+        QVERIFY(!view->runProgram(QStringLiteral("./ls -d /")));
+        // A bare name found nowhere on the search path is the file here, also
+        // once the working directory moved away.
+        QVERIFY(writeFile(s("here-only"), loggingScript(), 0755));
+        QVERIFY(QDir::setCurrent(QStringLiteral("/")));
+        const QModelIndex row = view->model->index(s("here-only"));
+        view->setCurrentIndex(row);
+        view->rememberedIndex = QPersistentModelIndex();
+        QVERIFY(!view->runProgram(QStringLiteral("no-such-program-anywhere")));
+        QVERIFY(!view->rememberedIndex.isValid());
+        QVERIFY(view->runProgram(QStringLiteral("here-only")));
+        QTRY_COMPARE(QString::fromUtf8(readFile(Log)), s("here-only"));
+        QCOMPARE(QModelIndex(view->rememberedIndex), row);
+        QVERIFY(allCollected());
+    }
+
+    void outputOfFinishedPrograms()
+    {
+        ModalDriver driver;
+        // One character, or nothing: no window; two or more: a window, with
+        // standard error; one still running stays listed.
+        QVERIFY(view->runProgram(QStringLiteral("printf x")));
+        QPointer<QProcess> quiet = view->runningProcesses.last();
+        QVERIFY(view->runProgram(QStringLiteral("true")));
+        QVERIFY(view->runProgram(QStringLiteral("sleep 30")));
+        QPointer<QProcess> sleeper = view->runningProcesses.last();
+        QVERIFY(view->runProgram(QStringLiteral("sh -c \"echo out; echo err >&2\"")));
+        QVERIFY(driver.waitSeen(1));
+        QTRY_VERIFY(quiet.isNull());
+        QCOMPARE(driver.seen.first().text, QStringLiteral("out\nerr"));
+        QTRY_COMPARE(view->runningProcesses, QList<QProcess*>{ sleeper.data() });
+        // Output past 1 MiB: only the newest is kept, and the window says so.
+        QVERIFY(view->runProgram(QStringLiteral("sh -c \"yes line | head -c 3000000; echo last\"")));
+        QVERIFY(driver.waitSeen(2));
+        QVERIFY2(driver.seen.last().text.endsWith(QStringLiteral("\nlast\n[only the last 1048576 bytes of the output were kept]")),
+                 qPrintable(driver.seen.last().text.right(80)));
+        // One that never ends goes with the view.
+        delete view;
+        QVERIFY(sleeper.isNull());
+        view = new TestView;
+    }
+
+    void outputWindowLines()
+    {
+        ModalDriver driver;
+        QByteArray hundred;
+        QStringList last;
+        for (int i = 1; i <= 100; ++i) {
+            hundred += "line " + QByteArray::number(i) + '\n';
+            if (i > 43)
+                last << QStringLiteral("line %1").arg(i);
+        }
+        for (const QByteArray& text : { hundred + "\n\n", QByteArray("<b>bold</b>"), "top" + QByteArray(80, '\n') }) {
+            QBuffer buffer;
+            buffer.setData(text);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            showOutputWindow(&buffer, QStringLiteral("Program output"));
+        }
+        QCOMPARE(driver.seen.at(0).text, last.join(QLatin1Char('\n')));
+        QCOMPARE(driver.seen.at(1).text, QStringLiteral("<b>bold</b>"));
+        QCOMPARE(driver.seen.at(2).text, QStringLiteral("top"));
+        QCOMPARE(driver.seen.at(0).font.family() + QString::number(driver.seen.at(0).font.pointSize()),
+                 QStringLiteral("Bitstream Vera Sans Mono15"));
+    }
+
+    void runCommandSync()
+    {
+        QCOMPARE(::runCommandSync(QStringLiteral("sh -c \"echo out; echo err >&2\"")), QStringLiteral("out\nerr\n"));
+        QCOMPARE(::runCommandSync(QStringLiteral("no-such-program-anywhere")), QString());
+        // Bounded by 30 seconds: the command is ended with its object.
+        QElapsedTimer clock;
+        clock.start();
+        const QString pid = ::runCommandSync(QStringLiteral("sh -c \"echo $$; exec sleep 100\"")).trimmed();
+        QVERIFY2(clock.elapsed() >= 29500 && clock.elapsed() < 45000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!pid.isEmpty() && !QFile::exists("/proc/" + pid));
+    }
+
+    void kernelFiles()
+    {
+        ModalDriver driver;
+        QVERIFY(view->setDirectory(QStringLiteral("/proc")));
+        activate(QStringLiteral("/proc/kmsg"));
+        activate(QStringLiteral("/proc/version"));
+        // An endless file is read up to the bound, and the window says so.
+        activate(QStringLiteral("/proc/self/pagemap"));
+        QCOMPARE(driver.seen.size(), 3);
+        QCOMPARE(driver.seen.at(0).title + ": " + driver.seen.at(0).text,
+                 QStringLiteral("ProcFS reading: Some unknown troubles while reading 'kmsg'"));
+        QCOMPARE(driver.seen.at(1).title, QStringLiteral("File contents"));
+        QCOMPARE(driver.seen.at(1).text, QString::fromLocal8Bit(readFile(QStringLiteral("/proc/version"))).trimmed());
+        QVERIFY(driver.seen.at(2).text.endsWith(QStringLiteral("\n[cut after 1048576 bytes]")));
+    }
+
+    void zipExtraction()
+    {
+        ModalDriver driver({ QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes, QMessageBox::No,
+                             QMessageBox::Yes, QMessageBox::Yes });
+        QVERIFY(writeFile(s("Book.zip"), makeZip({ { "chapter.txt", "one" }, { "part/two.txt", "two" } })));
+        QVERIFY(writeFile(s("NOTES.ZIP"), makeZip({ { "n.txt", "notes" } })));
+        for (const QString name : { "Book", "Book.0", "Book.1" }) {
+            QVERIFY(view->setDirectory(Scratch));
+            activate(s("Book.zip"));
+            QCOMPARE(view->dir.canonicalPath(), s(name)); // shown at once, filled meanwhile
+            QVERIFY(allCollected());
+            QCOMPARE(readFile(s(name + "/part/two.txt")), QByteArray("two"));
+        }
+        QCOMPARE(driver.seen.at(0).text, QStringLiteral("Extract files from ZIP archive?"));
+        QVERIFY(driver.seen.at(1).text.contains(QStringLiteral("chapter.txt"))); // unzip's report
+        QVERIFY(view->setDirectory(Scratch));
+        activate(s("Book.zip")); // No
+        QVERIFY(!QFile::exists(s("Book.2")));
+        activate(s("NOTES.ZIP"));
+        QVERIFY(allCollected());
+        QCOMPARE(readFile(s("NOTES/n.txt")), QByteArray("notes"));
+
+        // No directory can be made: an error, and unzip never runs.
+        QVERIFY(writeFile(s("locked/Book.zip"), makeZip({ { "f.txt", "x" } })));
+        QVERIFY(view->setDirectory(s("locked")));
+        QVERIFY(QFile::setPermissions(s("locked"), QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(setReadOverride(false));
+        activate(s("locked/Book.zip"));
+        QVERIFY(setReadOverride(true));
+        QCOMPARE(driver.seen.last().text, QStringLiteral("Can not create directory Book"));
+        QVERIFY(view->runningProcesses.isEmpty());
+    }
+
+    // A name is passed as it is, never through a shell or a second split:
+    // activated, typed into the Run dialog, and as an archive's name.
+    void awkwardNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char* name : { "my prog", "q\"uote", "tail\"", "d$HOME", "b`id`x", "-dash",
+                                  "line\nfeed", "tab\there", "all \"$(id)\" `id` -x", "w[1]*?",
+                                  "back\\slash", "ls" })
+            QTest::newRow(name) << QString::fromUtf8(name);
+    }
+
+    void awkwardNames()
+    {
+        QFETCH(QString, name);
+        ModalDriver driver({ QMessageBox::Yes, QMessageBox::Ok });
+        QVERIFY(writeFile(s(name), loggingScript(), 0755));
+        const QString first = name.section(QLatin1Char(' '), 0, 0); // a decoy
+        if (first != name)
+            QVERIFY(writeFile(s(first), "#!/bin/sh\necho WRONG > " + Log.toUtf8(), 0755));
+        activate(s(name));
+        QTRY_COMPARE(QString::fromUtf8(readFile(Log)), s(name));
+        QVERIFY(QFile::remove(Log));
+
+        QString offered;
+        driver.actions = { [&](QDialog* dialog) {
+            offered = static_cast<ui::VexaKeyboardDialog*>(dialog)->lineEdit()->text();
+            dialog->accept();
+        } };
+        view->setCurrentIndex(view->model->index(s(name)));
+        view->actionRun();
+        // A name that is also a command on the search path is marked as the file here.
+        QCOMPARE(QProcess::splitCommand(offered), QStringList{ name == "ls" ? "./ls" : name });
+        QVERIFY(offered.endsWith(QLatin1Char(' ')));
+        QTRY_COMPARE(QString::fromUtf8(readFile(Log)), "./" + name);
+
+        QVERIFY(writeFile(s(name + " book.zip"), makeZip({ { "f.txt", name.toUtf8() } })));
+        activate(s(name + " book.zip"));
+        QVERIFY(allCollected());
+        QCOMPARE(readFile(s(name + " book/f.txt")), name.toUtf8());
+        for (const ModalSeen& seen : qAsConst(driver.seen))
+            QVERIFY2(seen.title != QStringLiteral("Exec error!"), qPrintable(seen.text));
+    }
+
+    void nothingToRun()
+    {
+        ModalDriver driver;
+        QVERIFY(writeFile(s("my notes.txt"), "Nothing to run in here.\n"));
+        QVERIFY(writeFile(s("tiny"), "#!/bin/\n", 0755));
+        activate(s("my notes.txt"));
+        activate(s("tiny"));
+        QCOMPARE(driver.seen.at(0).text, QStringLiteral("Nothing to do with file \"%1\"").arg(s("my notes.txt")));
+        QCOMPARE(driver.seen.at(1).text, QStringLiteral("Nothing to do with file %1").arg(s("tiny")));
+        QCOMPARE(driver.seen.at(1).icon, int(QMessageBox::Information));
+
+        // Nothing selected: an empty line; a command that can't start; cancelled.
+        view->clearSelection();
+        QString offered = QStringLiteral("unset");
+        driver.actions = { [&](QDialog* dialog) {
+            auto* keys = static_cast<ui::VexaKeyboardDialog*>(dialog);
+            offered = keys->lineEdit()->text();
+            keys->lineEdit()->setText(QStringLiteral("no-such-program \"a b\""));
+            dialog->accept();
+        } };
+        view->actionRun();
+        view->actionRun();
+        QCOMPARE(offered, QString());
+        QCOMPARE(driver.seen.size(), 5);
+        QCOMPARE(driver.seen.at(3).title + ": " + driver.seen.at(3).text,
+                 QStringLiteral("Exec error!: Can not execute command line:\nno-such-program \"a b\""));
+        QVERIFY(view->runningProcesses.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestPrograms)
+#include "tst_programs.moc"
