@@ -398,6 +398,8 @@ private slots:
         QCOMPARE(strays(Small) + strays(Big) + strays(Work), QStringList());
         QVERIFY(!QFileInfo::exists(QStringLiteral("/t")) && !QFileInfo::exists(QStringLiteral("/huge")));
         const QMap<QString, QByteArray> targetNow = treeOf(Small);
+        for (auto it = targetTree.cbegin(); it != targetTree.cend(); ++it)
+            QCOMPARE(targetNow.value(it.key()), it.value());
         for (auto it = targetNow.cbegin(); it != targetNow.cend(); ++it) // old, or whole copies
             QVERIFY2(targetTree.value(it.key(), it.value()) == it.value()
                          && (targetTree.contains(it.key()) || sourceTree.values().contains(it.value())),
