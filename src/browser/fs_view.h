@@ -162,8 +162,9 @@ protected:
     void showSystemFile(const QString& path);
     // Activation of a ZIP archive, once confirmed: unzip into a new directory.
     void extractArchive(const QString& path);
-    // Fills the clipboard (indexes and paths) with rows.
-    void takeClipboard(const QModelIndexList& rows);
+    // Copy and Cut: the selected rows (indexes and paths) for Paste to copy
+    // or move.
+    void takeClipboard(OperationKind kind);
     QStringList pathsOf(const QModelIndexList& rows) const;
     // Shows why name can't be given to an entry (".", "..", a "/" in it);
     // false when it can.

@@ -66,20 +66,12 @@ void FS_VIEW::actionMkDir()
 
 void FS_VIEW::actionCopy()
 {
-    if (operation.running)
-        return;
-    operationKind = CopyOperation;
-    multiSelect = false;
-    takeClipboard(selectionModel()->selectedRows(0));
+    takeClipboard(CopyOperation);
 }
 
 void FS_VIEW::actionCut()
 {
-    if (operation.running)
-        return;
-    multiSelect = false;
-    operationKind = MoveOperation;
-    takeClipboard(selectionModel()->selectedRows(0));
+    takeClipboard(MoveOperation);
 }
 
 void FS_VIEW::actionPaste()

@@ -126,11 +126,16 @@ unsigned char typeOf(const struct stat& info)
 
 } // namespace
 
-void FS_VIEW::takeClipboard(const QModelIndexList& rows)
+void FS_VIEW::takeClipboard(OperationKind kind)
 {
+    if (operation.running)
+        return;
+    const QModelIndexList rows = selectionModel()->selectedRows(0);
+    multiSelect = false;
+    operationKind = kind;
     clipboard.clear();
     for (const QModelIndex& row : rows)
-        clipboard.append(QPersistentModelIndex(row.sibling(row.row(), 0)));
+        clipboard.append(QPersistentModelIndex(row));
     clipboardPaths = pathsOf(rows);
 }
 
