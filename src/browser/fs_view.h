@@ -230,6 +230,7 @@ private:
         bool linksLeftAlone = false;
         bool crossMedia = false;
         bool overwriteAll = false;
+        int depth = 0;
         Totals totals;
         QElapsedTimer operationClock;
         QElapsedTimer progressClock;

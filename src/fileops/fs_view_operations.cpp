@@ -39,6 +39,10 @@ const int RemovalBatch = 1000;
 
 const char* const FdDirectory = "/proc/self/fd/";
 
+// Deeper than any path could name: a tree that seems to go on for ever (a
+// mount of itself inside it) stops here instead of exhausting the stack.
+const int MaxDepth = 1024;
+
 bool sameInode(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -172,6 +176,7 @@ void FS_VIEW::runOperation(OperationKind kind, const QStringList& sources, const
     op.running = true;
     op.overwriteAll = false;
     op.totals = Totals();
+    op.depth = 0;
     op.operationClock.start();
     op.progressClock.start();
     auto& status = sys::SysStatus::instance();
@@ -323,7 +328,8 @@ bool FS_VIEW::processDirectory(int sourceDir, const QByteArray& name, int target
     }
 
     QVector<fileops::DirectoryEntry> entries;
-    if (const int error = fileops::listDirectory(source.get(), entries))
+    int error = op.depth >= MaxDepth ? ENAMETOOLONG : fileops::listDirectory(source.get(), entries);
+    if (error != 0)
         return reportFailure(name, error);
     // Sources moved meanwhile are this directory's own batch.
     const int outerRemovalDir = op.removalDir;
@@ -333,11 +339,13 @@ bool FS_VIEW::processDirectory(int sourceDir, const QByteArray& name, int target
     op.removalDir = source.get();
     op.removalTargetDir = target.get();
     bool go = true;
+    ++op.depth;
     for (const fileops::DirectoryEntry& entry : qAsConst(entries)) {
         go = processItem(source.get(), entry.name, entry.type, target.get(), entry.name);
         if (!go)
             break;
     }
+    --op.depth;
     go = go && removeMovedSources();
     op.removals.swap(outerRemovals);
     op.removalDir = outerRemovalDir;
@@ -345,14 +353,11 @@ bool FS_VIEW::processDirectory(int sourceDir, const QByteArray& name, int target
     if (!go)
         return false;
 
-    if (made) {
-        if (const int error = fileops::copyAttributes(from, target.get()))
-            return reportFailure(name, error);
-    }
-    if (op.kind == MoveOperation || op.kind == DeleteOperation) {
-        if (const int error = fileops::removeEntry(sourceDir, name.constData(), true))
-            return reportFailure(name, error);
-    }
+    if (made && (error = fileops::copyAttributes(from, target.get())) != 0)
+        return reportFailure(name, error);
+    if ((op.kind == MoveOperation || op.kind == DeleteOperation)
+        && (error = fileops::removeEntry(sourceDir, name.constData(), true)) != 0)
+        return reportFailure(name, error);
     return true;
 }
 
