@@ -226,7 +226,7 @@ bool FS_VIEW::actionMenu(QPoint p, QSize s)
 
 bool FS_VIEW::canPaste() const
 {
-    return !clipboardPaths.isEmpty()
+    return !clipboardPaths.isEmpty() && !operation.running
            && (operationKind == CopyOperation || operationKind == MoveOperation);
 }
 

@@ -79,8 +79,6 @@ public:
     // through for its progress line and its prompts, and no command may
     // start another one meanwhile.
     bool operationRunning() const { return operation.running; }
-    // Paste would copy or move something.
-    bool canPaste() const;
     // What the last operation met: directories and files at every depth,
     // and the bytes of the files.
     struct Totals

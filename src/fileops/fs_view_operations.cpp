@@ -151,12 +151,6 @@ QStringList FS_VIEW::pathsOf(const QModelIndexList& rows) const
     return paths;
 }
 
-bool FS_VIEW::canPaste() const
-{
-    return (operationKind == CopyOperation || operationKind == MoveOperation)
-           && !clipboardPaths.isEmpty() && !operation.running;
-}
-
 void FS_VIEW::performOperation(OperationKind kind, const QString& newName)
 {
     if (kind == NoOperation || operation.running)
