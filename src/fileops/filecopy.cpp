@@ -16,6 +16,7 @@ namespace {
 
 // One fixed block for every read and write of every copy.
 const size_t CopyBlockSize = 65536;
+const size_t DirectoryBufferSize = 32768;
 const mode_t PermissionBits = 0777;
 const mode_t DirectoryBits = 07777;
 const char* const TemporaryPattern = ".lirro-%d-%u.part";
@@ -51,13 +52,13 @@ int writeAll(int fd, const char* data, size_t size)
 }
 
 // Copies size bytes from in to out. The kernel copies within one file
-// system without the bytes passing through here.
-int copyBytes(int in, int out, qint64 size, bool sameMedium, const Progress& progress,
-              qint64* copied)
+// system without the bytes passing through here; between two it says so at
+// once, and the block goes through here.
+int copyBytes(int in, int out, qint64 size, const Progress& progress, qint64* copied)
 {
     static char block[CopyBlockSize];
     *copied = 0;
-    bool kernelCopy = sameMedium;
+    bool kernelCopy = true;
     while (*copied < size) {
         const size_t want = size_t(std::min<qint64>(size - *copied, qint64(CopyBlockSize)));
         ssize_t n;
@@ -125,10 +126,7 @@ mode_t currentUmask()
 int fillTarget(int in, const struct stat& from, int out, bool sync, const Progress& progress,
                qint64* size)
 {
-    struct stat to;
-    if (::fstat(out, &to) != 0)
-        return errno;
-    if (const int error = copyBytes(in, out, from.st_size, from.st_dev == to.st_dev, progress, size))
+    if (const int error = copyBytes(in, out, from.st_size, progress, size))
         return error;
     if (*size != from.st_size)
         return EIO;
@@ -149,32 +147,24 @@ int fillTarget(int in, const struct stat& from, int out, bool sync, const Progre
 int listDirectory(int dir, QVector<DirectoryEntry>& entries)
 {
     entries.clear();
-    // fdopendir takes the descriptor it is given: a copy of it.
-    const int copy = ::fcntl(dir, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0)
-        return errno;
-    DIR* stream = ::fdopendir(copy);
-    if (stream == nullptr) {
-        const int error = errno;
-        ::close(copy);
-        return error;
-    }
-    ::rewinddir(stream);
-    int error = 0;
+    // Straight from the kernel: a directory stream would copy, examine and
+    // rewind the descriptor first.
+    alignas(dirent64) static char buffer[DirectoryBufferSize];
     for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(stream);
-        if (entry == nullptr) {
-            error = errno;
-            break;
+        const ssize_t n = ::getdents64(dir, buffer, sizeof buffer);
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return 0;
+        for (ssize_t at = 0; at < n;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            entries.append(DirectoryEntry{ QByteArray(name), entry->d_type });
         }
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-            continue;
-        entries.append(DirectoryEntry{ QByteArray(name), entry->d_type });
     }
-    ::closedir(stream);
-    return error;
 }
 
 int openDirectory(int dir, const char* name, FileDescriptor& result, bool followLinks)
@@ -285,14 +275,18 @@ int moveEntry(int sourceDir, const char* name, int targetDir, const char* target
     return errorOf(::renameat2(sourceDir, name, targetDir, targetName, flags));
 }
 
-int makeDirectory(int dir, const char* name)
+int makeDirectory(int dir, const char* name, mode_t mode)
 {
-    return errorOf(::mkdirat(dir, name, S_IRWXU));
+    return errorOf(::mkdirat(dir, name, (mode & PermissionBits) | S_IRWXU));
 }
 
 int copyAttributes(const struct stat& source, int targetDirectory)
 {
-    if (::fchmod(targetDirectory, source.st_mode & DirectoryBits) != 0)
+    const mode_t bits = source.st_mode & DirectoryBits;
+    // What makeDirectory gave it, unless the owner may not write or the
+    // creation mask took bits.
+    const mode_t made = ((bits & PermissionBits) | S_IRWXU) & ~currentUmask();
+    if (made != bits && ::fchmod(targetDirectory, bits) != 0)
         return errno;
     const struct timespec times[2] = { source.st_atim, source.st_mtim };
     return errorOf(::futimens(targetDirectory, times));

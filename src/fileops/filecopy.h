@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include <sys/types.h>
+
 struct stat;
 
 // The file layer of the tree operations: system calls relative to open
@@ -58,9 +60,10 @@ int copyLink(int sourceDir, const char* name, int targetDir, const char* targetN
 int moveEntry(int sourceDir, const char* name, int targetDir, const char* targetName,
               Existing existing);
 
-// A new directory that only its owner can enter until copyAttributes
-// gives it the source's bits.
-int makeDirectory(int dir, const char* name);
+// A new directory with the permission bits of mode, and all of the
+// owner's, so that its entries can be written before copyAttributes gives
+// it the source's own.
+int makeDirectory(int dir, const char* name, mode_t mode);
 
 // Gives the open target directory the permission bits and times of the
 // source's status as it was before its entries were touched; called once

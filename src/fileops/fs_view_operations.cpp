@@ -308,7 +308,7 @@ bool FS_VIEW::processDirectory(int sourceDir, const QByteArray& name, int target
     FileDescriptor target;
     bool made = false;
     if (transfer) {
-        int error = fileops::makeDirectory(targetDir, targetName.constData());
+        int error = fileops::makeDirectory(targetDir, targetName.constData(), from.st_mode);
         made = error == 0;
         if (error == 0 || error == EEXIST)
             error = fileops::openDirectory(targetDir, targetName.constData(), target, true);
