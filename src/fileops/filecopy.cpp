@@ -16,6 +16,7 @@ namespace {
 
 // One fixed block for every read and write of every copy.
 const size_t CopyBlockSize = 65536;
+const size_t KernelCopyStep = 1024 * 1024;
 const size_t DirectoryBufferSize = 32768;
 const mode_t PermissionBits = 0777;
 const mode_t DirectoryBits = 07777;
@@ -60,9 +61,10 @@ int copyBytes(int in, int out, qint64 size, const Progress& progress, qint64* co
     *copied = 0;
     bool kernelCopy = true;
     while (*copied < size) {
-        const size_t want = size_t(std::min<qint64>(size - *copied, qint64(CopyBlockSize)));
         ssize_t n;
         if (kernelCopy) {
+            // Larger steps: nothing passes through the block here.
+            const size_t want = size_t(std::min<qint64>(size - *copied, qint64(KernelCopyStep)));
             do
                 n = ::copy_file_range(in, nullptr, out, nullptr, want, 0);
             while (n < 0 && errno == EINTR);
@@ -74,6 +76,7 @@ int copyBytes(int in, int out, qint64 size, const Progress& progress, qint64* co
             if (n < 0)
                 return errno;
         } else {
+            const size_t want = size_t(std::min<qint64>(size - *copied, qint64(CopyBlockSize)));
             n = readRetrying(in, block, want);
             if (n < 0)
                 return errno;
