@@ -1,5 +1,4 @@
-#ifndef LIRRO_BROWSER_FS_VIEW_H
-#define LIRRO_BROWSER_FS_VIEW_H
+#pragma once
 
 #include "fileops/filedescriptor.h"
 
@@ -240,5 +239,3 @@ private:
         bool outputWaiting = false;
     } operation;
 };
-
-#endif
