@@ -211,8 +211,13 @@ int compareTrees(const char* what, const QString& ours, const QString& reference
 {
     QMap<QByteArray, QString> a;
     QMap<QByteArray, QString> b;
-    listTree(QFile::encodeName(ours), QByteArray(), a);
-    listTree(QFile::encodeName(reference), QByteArray(), b);
+    for (const auto& [root, entries] : { std::make_pair(ours, &a), std::make_pair(reference, &b) }) {
+        struct stat st;
+        const QByteArray path = QFile::encodeName(root);
+        if (::lstat(path.constData(), &st) == 0)
+            entries->insert(".", describe(path, st));
+        listTree(path, QByteArray(), *entries);
+    }
     int differences = 0;
     for (auto it = b.cbegin(); it != b.cend(); ++it) {
         if (!a.contains(it.key())) {
