@@ -66,84 +66,79 @@ private slots:
 
     void cleanup() { delete view; }
 
-    // Only a shell script or an ELF program is started, when the command
-    // names a file that can be read.
-    void signatureRules_data()
+    // Only a shell script or an ELF program is started when the command
+    // names a file that can be read; a bare name is a command on the search
+    // path, or else the file in the shown directory.
+    void whatStarts_data()
     {
-        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("content"); // of the file "prog" (null: a pipe)
         QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("started");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("ran"); // as the log says, or the output window
         QFile elf(QStringLiteral("/bin/true"));
         QVERIFY(elf.open(QIODevice::ReadOnly));
-        QTest::newRow("shell script") << loggingScript() << 0755 << true;
-        QTest::newRow("ELF program") << elf.readAll() << 0755 << true;
-        QTest::newRow("ELF magic, short") << QByteArray("\x7f" "ELF\x02\x01") << 0755 << false;
-        QTest::newRow("another interpreter") << QByteArray("#!/bin/bash\n") + loggingScript() << 0755 << false;
-        QTest::newRow("text") << QByteArray("Some notes, long enough.\n") << 0755 << false;
-        QTest::newRow("pipe") << QByteArray() << -1 << false;
-        QTest::newRow("unreadable: unchecked") << QByteArray("#!/bin/bash\ntrue\n") << 0111 << true;
+        const QString prog = s("prog");
+        QTest::newRow("shell script") << loggingScript() << 0755 << prog << prog;
+        QTest::newRow("ELF program") << elf.readAll() << 0755 << prog << "started";
+        QTest::newRow("ELF magic, short") << QByteArray("\x7f" "ELF\x02\x01") << 0755 << prog << "";
+        QTest::newRow("another interpreter") << "#!/bin/bash\n" + loggingScript() << 0755 << prog << "";
+        QTest::newRow("text") << QByteArray("Some notes, long enough.\n") << 0755 << prog << "";
+        QTest::newRow("pipe") << QByteArray() << 0 << prog << "";
+        QTest::newRow("unreadable: unchecked") << QByteArray("#!/bin/bash\ntrue\n") << 0111 << prog << "started";
+        QTest::newRow("search path, not the file here") << QByteArray("not a program\n") << 0755 << "ls -d /" << "Program output: /";
+        QTest::newRow("file named as a file") << QByteArray("not a program\n") << 0755 << "./ls -d /" << "";
+        QTest::newRow("bare name, only here") << loggingScript() << 0755 << "prog" << prog;
+        QTest::newRow("nowhere") << loggingScript() << 0755 << "no-such-program-anywhere" << "";
     }
 
-    void signatureRules()
+    void whatStarts()
     {
         QFETCH(QByteArray, content);
         QFETCH(int, mode);
-        QFETCH(bool, started);
-        const QString file = s("prog");
-        if (mode < 0)
+        QFETCH(QString, command);
+        QFETCH(QString, ran);
+        const QString file = s(command.startsWith(QLatin1String("ls")) || command.startsWith(QLatin1String("./ls")) ? "ls" : "prog");
+        if (content.isNull())
             QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0777), 0);
         else
             QVERIFY(writeFile(file, content, mode));
         ModalDriver driver;
-        QVERIFY(setReadOverride(false));
-        const bool result = view->runProgram(file);
-        QVERIFY(setReadOverride(true));
-        QCOMPARE(result, started);
-        QVERIFY(allCollected());
-        if (content.contains("printf '%s'"))
-            QCOMPARE(QString::fromUtf8(readFile(Log)), started ? file : QStringLiteral("<missing>"));
-        QCOMPARE(driver.seen.size(), 0);
-    }
-
-    void searchPathAndWorkingDirectory()
-    {
-        ModalDriver driver;
-        // ls means the command on the search path: the file here neither
-        // runs nor, as plain text, blocks it. Named as a file, it is checked.
-        QVERIFY(writeFile(s("ls"), "not a program at all\n", 0755));
-        QVERIFY(view->runProgram(QStringLiteral("ls -d /")));
-        QVERIFY(driver.waitSeen(1));
-        QCOMPARE(driver.seen.first().title + ": " + driver.seen.first().text, QStringLiteral("Program output: /"));
-        QVERIFY(!view->runProgram(QStringLiteral("./ls -d /")));
-        // A bare name found nowhere on the search path is the file here, also
-        // once the working directory moved away.
-        QVERIFY(writeFile(s("here-only"), loggingScript(), 0755));
+        // Started again in the shown directory once the working directory moved away.
         QVERIFY(QDir::setCurrent(QStringLiteral("/")));
-        const QModelIndex row = view->model->index(s("here-only"));
-        view->setCurrentIndex(row);
+        view->setCurrentIndex(view->model->index(file));
         view->rememberedIndex = QPersistentModelIndex();
-        QVERIFY(!view->runProgram(QStringLiteral("no-such-program-anywhere")));
-        QVERIFY(!view->rememberedIndex.isValid());
-        QVERIFY(view->runProgram(QStringLiteral("here-only")));
-        QTRY_COMPARE(QString::fromUtf8(readFile(Log)), s("here-only"));
-        QCOMPARE(QModelIndex(view->rememberedIndex), row);
+        QVERIFY(setReadOverride(false));
+        const bool started = view->runProgram(command);
+        QVERIFY(setReadOverride(true));
+        QCOMPARE(started, !ran.isEmpty());
+        QCOMPARE(view->rememberedIndex.isValid(), started);
         QVERIFY(allCollected());
+        if (ran.startsWith(QLatin1String("Program output")))
+            QCOMPARE(driver.waitSeen(1) ? driver.seen.first().title + ": " + driver.seen.first().text : QString(), ran);
+        else if (content.contains("printf '%s'"))
+            QTRY_COMPARE(QString::fromUtf8(readFile(Log)), ran.isEmpty() ? QStringLiteral("<missing>") : ran);
     }
 
+    // Finished programs: their output in a window (the last 57 lines, plain
+    // text, without trailing line feeds; none for fewer than two bytes),
+    // then released; one still running stays listed.
     void outputOfFinishedPrograms()
     {
         ModalDriver driver;
-        // One character, or nothing: no window; two or more: a window, with
-        // standard error; one still running stays listed.
         QVERIFY(view->runProgram(QStringLiteral("printf x")));
         QPointer<QProcess> quiet = view->runningProcesses.last();
         QVERIFY(view->runProgram(QStringLiteral("true")));
         QVERIFY(view->runProgram(QStringLiteral("sleep 30")));
         QPointer<QProcess> sleeper = view->runningProcesses.last();
-        QVERIFY(view->runProgram(QStringLiteral("sh -c \"echo out; echo err >&2\"")));
+        QVERIFY(view->runProgram(QStringLiteral("sh -c \"seq 100; echo '<b>x</b>' >&2; echo; echo\"")));
         QVERIFY(driver.waitSeen(1));
         QTRY_VERIFY(quiet.isNull());
-        QCOMPARE(driver.seen.first().text, QStringLiteral("out\nerr"));
+        QStringList last;
+        for (int i = 45; i <= 100; ++i)
+            last << QString::number(i);
+        QCOMPARE(driver.seen.first().text, last.join(QLatin1Char('\n')) + QStringLiteral("\n<b>x</b>"));
+        QCOMPARE(driver.seen.first().font.family() + QString::number(driver.seen.first().font.pointSize()),
+                 QStringLiteral("Bitstream Vera Sans Mono15"));
         QTRY_COMPARE(view->runningProcesses, QList<QProcess*>{ sleeper.data() });
         // Output past 1 MiB: only the newest is kept, and the window says so.
         QVERIFY(view->runProgram(QStringLiteral("sh -c \"yes line | head -c 3000000; echo last\"")));
@@ -154,20 +149,6 @@ private slots:
         delete view;
         QVERIFY(sleeper.isNull());
         view = new TestView;
-    }
-
-    // The last 57 lines, without trailing line feeds, as plain text.
-    void outputWindowLines()
-    {
-        ModalDriver driver;
-        QVERIFY(view->runProgram(QStringLiteral("sh -c \"seq 100; echo '<b>x</b>'; echo; echo\"")));
-        QVERIFY(driver.waitSeen(1));
-        QStringList last;
-        for (int i = 45; i <= 100; ++i)
-            last << QString::number(i);
-        QCOMPARE(driver.seen.first().text, last.join(QLatin1Char('\n')) + QStringLiteral("\n<b>x</b>"));
-        QCOMPARE(driver.seen.first().font.family() + QString::number(driver.seen.first().font.pointSize()),
-                 QStringLiteral("Bitstream Vera Sans Mono15"));
     }
 
     void runCommandSync()
