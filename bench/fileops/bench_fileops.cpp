@@ -5,10 +5,11 @@
 // our time: 1.0 is as fast, above is faster), and the peak resident memory.
 //
 // Expects two scratch directories on different file systems (the run script
-// mounts two tmpfs inside the device sandbox).
+// mounts two tmpfs inside the device sandbox). With --tree DIR it copies and
+// moves an existing tree instead, against cp -r, cp -a and mv, and prints
+// every difference between the engine's copy (and move) and cp -a's.
 #include "browser/fs_view.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -16,13 +17,14 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -33,6 +35,7 @@ struct Options
 {
     QString root;     // scratch on the first file system
     QString other;    // scratch on the second one
+    QString tree;     // an existing tree on the first file system
     int files = 5000;
     int dirs = 50;
     int bigMiB = 256;
@@ -103,34 +106,26 @@ double runReference(const QString& program, const QStringList& args)
     return clock.nsecsElapsed() / 1e9;
 }
 
-// Answers every message box: Yes to an overwrite question, Ok to a
-// failure (which is counted: the benchmark expects none).
-class Answerer : public QObject
+// The engine with an owner who says Yes to every overwrite question and
+// counts failures (the benchmark expects none).
+class BenchView : public FS_VIEW
 {
 public:
-    Answerer()
-    {
-        connect(&poll, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || box->property("answered").toBool())
-                return;
-            box->setProperty("answered", true);
-            if (box->icon() == QMessageBox::Critical) {
-                ++failures;
-                std::fprintf(stderr, "failure: %s\n", qPrintable(box->text()));
-            }
-            QAbstractButton* yes = box->button(QMessageBox::Yes);
-            (yes != nullptr ? yes : box->button(QMessageBox::Ok))->click();
-        });
-        poll.start(20);
-    }
     int failures = 0;
 
 private:
-    QTimer poll;
+    int askOverwrite(const QString&, const QString&, QMessageBox::StandardButtons) override
+    {
+        return QMessageBox::Yes;
+    }
+    void showFailure(const QString& text) override
+    {
+        ++failures;
+        std::fprintf(stderr, "failure: %s\n", qPrintable(text));
+    }
 };
 
-double runEngine(FS_VIEW& view, OperationKind kind, const QString& source, const QString& targetDir)
+double runEngine(BenchView& view, OperationKind kind, const QString& source, const QString& targetDir)
 {
     QElapsedTimer clock;
     clock.start();
@@ -148,9 +143,152 @@ struct Pair
     QList<double> theirs;
 };
 
-double best(const QList<double>& times)
+double median(QList<double> times)
 {
-    return times.isEmpty() ? -1 : *std::min_element(times.begin(), times.end());
+    if (times.isEmpty())
+        return -1;
+    std::sort(times.begin(), times.end());
+    return times.at(times.size() / 2);
+}
+
+void printPairs(const QList<const Pair*>& pairs, bool references)
+{
+    std::printf("%-18s %10s %10s  %-7s %s\n", "operation", "lirro s", "ref s", "ref", "ratio");
+    for (const Pair* pair : pairs) {
+        const double ours = median(pair->ours);
+        const double theirs = median(pair->theirs);
+        if (references)
+            std::printf("%-18s %10.3f %10.3f  %-7s %.2f\n", pair->name, ours, theirs,
+                        pair->reference, theirs / ours);
+        else
+            std::printf("%-18s %10.3f\n", pair->name, ours);
+    }
+}
+
+// One entry's status as cp -a keeps it: type and permission bits,
+// modification time, size, and a link's text.
+QString describe(const QByteArray& path, const struct stat& st)
+{
+    QString text = QStringLiteral("mode %1 mtime %2.%3 size %4")
+                       .arg(st.st_mode, 0, 8)
+                       .arg(st.st_mtim.tv_sec)
+                       .arg(st.st_mtim.tv_nsec, 9, 10, QLatin1Char('0'))
+                       .arg(S_ISDIR(st.st_mode) ? 0 : st.st_size);
+    if (S_ISLNK(st.st_mode)) {
+        char target[4096];
+        const ssize_t n = ::readlink(path.constData(), target, sizeof target);
+        text += QStringLiteral(" -> ") + QString::fromLocal8Bit(target, int(qMax<ssize_t>(n, 0)));
+    }
+    return text;
+}
+
+// Every entry below root, by relative path, described.
+void listTree(const QByteArray& root, const QByteArray& relative, QMap<QByteArray, QString>& out)
+{
+    const QByteArray path = relative.isEmpty() ? root : root + '/' + relative;
+    DIR* dir = ::opendir(path.constData());
+    if (dir == nullptr)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray child = relative.isEmpty() ? name : relative + '/' + name;
+        struct stat st;
+        if (::lstat((root + '/' + child).constData(), &st) != 0)
+            continue;
+        out.insert(child, describe(root + '/' + child, st));
+        if (S_ISDIR(st.st_mode))
+            listTree(root, child, out);
+    }
+    ::closedir(dir);
+}
+
+// Prints every difference of ours from reference (cp -a's): entries
+// missing on either side, status (diff of modes, times, sizes, link texts)
+// and contents (diff -rq). Returns how many there were.
+int compareTrees(const char* what, const QString& ours, const QString& reference)
+{
+    QMap<QByteArray, QString> a;
+    QMap<QByteArray, QString> b;
+    for (const auto& [root, entries] : { std::make_pair(ours, &a), std::make_pair(reference, &b) }) {
+        struct stat st;
+        const QByteArray path = QFile::encodeName(root);
+        if (::lstat(path.constData(), &st) == 0)
+            entries->insert(".", describe(path, st));
+        listTree(path, QByteArray(), *entries);
+    }
+    int differences = 0;
+    for (auto it = b.cbegin(); it != b.cend(); ++it) {
+        if (!a.contains(it.key())) {
+            std::printf("  %s: missing %s\n", what, it.key().constData());
+            ++differences;
+        } else if (a.value(it.key()) != it.value()) {
+            std::printf("  %s: %s: %s, cp -a: %s\n", what, it.key().constData(),
+                        qPrintable(a.value(it.key())), qPrintable(it.value()));
+            ++differences;
+        }
+    }
+    for (auto it = a.cbegin(); it != a.cend(); ++it) {
+        if (!b.contains(it.key())) {
+            std::printf("  %s: extra %s\n", what, it.key().constData());
+            ++differences;
+        }
+    }
+    QProcess diff;
+    diff.start(QStringLiteral("diff"), { QStringLiteral("-rq"), QStringLiteral("--no-dereference"),
+                                         ours, reference });
+    diff.waitForFinished(-1);
+    for (const QByteArray& line : diff.readAllStandardOutput().split('\n')) {
+        if (!line.isEmpty()) {
+            std::printf("  %s: %s\n", what, line.constData());
+            ++differences;
+        }
+    }
+    std::printf("%s: %d entries, %d differences from cp -a\n", what, int(b.size()), differences);
+    return differences;
+}
+
+bool removeTree(const QString& path)
+{
+    return QProcess::execute(QStringLiteral("rm"), { QStringLiteral("-rf"), path }) == 0;
+}
+
+// An existing tree, copied within its medium and moved across media.
+int runTree(BenchView& view, const Options& o)
+{
+    const QString name = QFileInfo(o.tree).fileName();
+    const QString ours = o.root + "/ours";
+    const QString plain = o.root + "/cp-r";
+    const QString archive = o.root + "/cp-a";
+    Pair copy{ "copy", "cp -r", {}, {} };
+    Pair copyAll{ "copy", "cp -a", {}, {} };
+    Pair move{ "move across media", "mv", {}, {} };
+    int differences = 0;
+    for (int run = 0; run < o.runs; ++run) {
+        for (const QString& dir : { ours, plain, archive })
+            QDir().mkpath(dir);
+        copy.ours << runEngine(view, CopyOperation, o.tree, ours);
+        copyAll.ours << copy.ours.last();
+        copy.theirs << runReference("cp", { "-r", o.tree, plain + "/" });
+        copyAll.theirs << runReference("cp", { "-a", o.tree, archive + "/" });
+        if (run == 0)
+            differences += compareTrees("copy", ours + "/" + name, archive + "/" + name);
+
+        // There and back: ours moves to the other medium, mv moves it home.
+        move.ours << runEngine(view, MoveOperation, o.tree, o.other);
+        if (QFileInfo::exists(o.tree) || !QFileInfo::exists(o.other + "/" + name))
+            std::fprintf(stderr, "move did not move the tree\n");
+        if (run == 0)
+            differences += compareTrees("move", o.other + "/" + name, archive + "/" + name);
+        move.theirs << runReference("mv", { o.other + "/" + name, o.root + "/" });
+        for (const QString& dir : { ours, plain, archive })
+            removeTree(dir);
+    }
+    std::printf("tree: %s, median of %d runs\n", qPrintable(o.tree), o.runs);
+    printPairs({ &copy, &copyAll, &move }, true);
+    std::printf("differences from cp -a: %d, failures: %d\n", differences, view.failures);
+    return view.failures == 0 ? 0 : 1;
 }
 
 } // namespace
@@ -165,7 +303,8 @@ int main(int argc, char** argv)
     parser.addOption({ "files", "Number of small files.", "n", "5000" });
     parser.addOption({ "dirs", "Number of directories.", "n", "50" });
     parser.addOption({ "big", "Size of the big file in MiB.", "mib", "256" });
-    parser.addOption({ "runs", "Repetitions (the best time counts).", "n", "3" });
+    parser.addOption({ "runs", "Repetitions (the median counts).", "n", "5" });
+    parser.addOption({ "tree", "An existing tree on the first file system to copy and move.", "dir" });
     parser.addOption({ "no-reference", "Only our engine (for the memory figure)." });
     parser.process(app);
     Options o;
@@ -176,9 +315,15 @@ int main(int argc, char** argv)
     o.bigMiB = parser.value("big").toInt();
     o.runs = std::max(1, parser.value("runs").toInt());
     o.references = !parser.isSet("no-reference");
+    o.tree = parser.value("tree");
     if (o.root.isEmpty() || o.other.isEmpty()) {
         std::fprintf(stderr, "--root and --other are needed\n");
         return 2;
+    }
+
+    if (!o.tree.isEmpty()) {
+        BenchView view;
+        return runTree(view, o);
     }
 
     const QString tree = o.root + "/tree";
@@ -191,8 +336,7 @@ int main(int argc, char** argv)
     std::printf("tree: %d files of 1-64 KiB in %d dirs + %d MiB file, %.1f MiB in all\n", o.files,
                 o.dirs, o.bigMiB, double(bytes) / MiB);
 
-    FS_VIEW view;
-    Answerer answerer;
+    BenchView view;
     const qint64 baseRss = peakRssKiB();
 
     Pair copy{ "copy", "cp -r", {}, {} };
@@ -209,9 +353,9 @@ int main(int argc, char** argv)
             copy.theirs << runReference("cp", { "-r", tree, theirCopy + "/tree" });
 
         count.ours << runEngine(view, CountOperation, tree, o.root);
-        if (view.fileCount != o.files + (o.bigMiB > 0 ? 1 : 0) || view.bytesDone != bytes)
-            std::fprintf(stderr, "count wrong: %d files, %lld bytes\n", view.fileCount,
-                         static_cast<long long>(view.bytesDone));
+        if (view.totals().files != o.files + (o.bigMiB > 0 ? 1 : 0) || view.totals().bytes != bytes)
+            std::fprintf(stderr, "count wrong: %d files, %lld bytes\n", view.totals().files,
+                         static_cast<long long>(view.totals().bytes));
         if (o.references)
             count.theirs << runReference("du", { "-s", tree });
 
@@ -233,19 +377,10 @@ int main(int argc, char** argv)
         }
     }
 
-    std::printf("%-18s %10s %10s  %-7s %s\n", "operation", "lirro s", "ref s", "ref", "ratio");
-    for (const Pair* pair : { &copy, &count, &remove, &move }) {
-        const double ours = best(pair->ours);
-        const double theirs = best(pair->theirs);
-        if (o.references)
-            std::printf("%-18s %10.3f %10.3f  %-7s %.2f\n", pair->name, ours, theirs, pair->reference,
-                        theirs / ours);
-        else
-            std::printf("%-18s %10.3f\n", pair->name, ours);
-    }
+    printPairs({ &copy, &count, &remove, &move }, o.references);
     std::printf("peak memory: %lld KiB (%lld KiB before the operations), %d files, failures: %d\n",
                 static_cast<long long>(peakRssKiB()), static_cast<long long>(baseRss), o.files,
-                answerer.failures);
+                view.failures);
     QDir(o.root).removeRecursively();
-    return answerer.failures == 0 ? 0 : 1;
+    return view.failures == 0 ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/filemanagerapplication.h"
+#include "app/languageguard.h"
 #include "browser/fs_view.h"
 #include "browser/panelrefresh.h"
 #include "browser/screen_watcher.h"
@@ -124,7 +125,7 @@ const char HelpIcon[] =
 MainWindow::MainWindow()
     : QMainWindow(nullptr)
     , atTop(false)
-    , savedLang(QString::fromLatin1(qgetenv(LangVar)))
+    , savedLang(LanguageGuard::start(QString::fromLatin1(qgetenv(LangVar))))
     , savedCwd(QDir::currentPath())
     , ui(new Ui_MainWindow)
 {
@@ -171,8 +172,6 @@ MainWindow::MainWindow()
         connect(menu, &QMenu::aboutToHide, view,
                 [view] { QMetaObject::invokeMethod(view, "setFocus", Qt::QueuedConnection); });
     }
-
-    sys::SystemConfig::setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
 MainWindow::~MainWindow()
@@ -336,7 +335,8 @@ void MainWindow::keyReleaseEvent(QKeyEvent* e)
 void MainWindow::closeEvent(QCloseEvent* e)
 {
     unmountZorUdu();
-    sys::SystemConfig::setLocale(QLocale(savedLang));
+    if (sys::SystemConfig::setLocale(QLocale(savedLang)))
+        LanguageGuard::finish();
     QDir::setCurrent(savedCwd);
     e->accept();
 }

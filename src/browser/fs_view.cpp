@@ -4,8 +4,6 @@
 #include "browser/fs_model.h"
 #include "browser/menu.h"
 #include "browser/messagebox.h"
-#include "fileops/commandline.h"
-#include "fileops/outputwindow.h"
 #include "platform/sys/sysstatus.h"
 
 #include <QAction>
@@ -19,23 +17,11 @@
 #include <QProcess>
 #include <QMouseEvent>
 #include <QResizeEvent>
-#include <QStandardPaths>
-
-#include <algorithm>
-
-#include <fcntl.h>
 
 namespace {
 
 const char* const FlashRoot = "/media/flash";
 const char* const SdRoot = "/media/sd";
-
-// Activation: kernel files shown as text, archives extracted.
-const char* const ProcRoot = "/proc/";
-const char* const SysRoot = "/sys/";
-const char* const KmsgPath = "/proc/kmsg";
-const char* const ZipSuffix = ".zip";
-const char* const UnzipProgram = "unzip";
 
 const int FontPointSize = 22;
 const int IconSide = 30;
@@ -202,6 +188,9 @@ void FS_VIEW::stopPlacingCursor()
 bool FS_VIEW::actionMenu(QPoint p, QSize s)
 {
     Q_UNUSED(s);
+    // A long press while an operation runs: taken, and nothing opens.
+    if (operation.running)
+        return true;
     if (selectionModel() == nullptr || !selectionModel()->hasSelection())
         return false;
 
@@ -237,7 +226,7 @@ bool FS_VIEW::actionMenu(QPoint p, QSize s)
 
 bool FS_VIEW::canPaste() const
 {
-    return !clipboardPaths.isEmpty()
+    return !clipboardPaths.isEmpty() && !operation.running
            && (operationKind == CopyOperation || operationKind == MoveOperation);
 }
 
@@ -298,7 +287,7 @@ void FS_VIEW::actionSetMulti(bool on)
 
 void FS_VIEW::handleItemActivation(QModelIndex index)
 {
-    if (!index.isValid())
+    if (!index.isValid() || operation.running)
         return;
     const QFileInfo info = model->fileInfo(index);
     QString path = info.canonicalFilePath();
@@ -307,97 +296,7 @@ void FS_VIEW::handleItemActivation(QModelIndex index)
         return;
     }
     // A link that leads nowhere still has a name to report.
-    if (path.isEmpty())
-        path = info.absoluteFilePath();
-
-    if (path.startsWith(QLatin1String(ProcRoot)) || path.startsWith(QLatin1String(SysRoot))) {
-        showSystemFile(path);
-        return;
-    }
-    if (path.endsWith(QLatin1String(ZipSuffix), Qt::CaseInsensitive)) {
-        if (showMessageBox(this, QMessageBox::Question, tr(".zip file activated"),
-                    tr("Extract files from ZIP archive?"),
-                    QMessageBox::Yes | QMessageBox::No)
-            == QMessageBox::Yes)
-            extractArchive(path);
-        return;
-    }
-    // The path goes to the program as it is, not as a command line to be
-    // split again, so no character in it can change what runs.
-    if (!runProgram(QStringList{ path })) {
-        const bool blank = std::any_of(path.cbegin(), path.cend(),
-                                       [](QChar c) { return c.isSpace(); });
-        const QString shown = blank ? QLatin1Char('"') + path + QLatin1Char('"') : path;
-        showMessageBox(this, QMessageBox::Information, tr("Info"),
-                tr("Nothing to do with file %1").arg(shown),
-                QMessageBox::Ok | QMessageBox::Cancel);
-    }
-}
-
-void FS_VIEW::showSystemFile(const QString& path)
-{
-    if (path == QLatin1String(KmsgPath)) {
-        // Reading the kernel's message buffer waits for new messages.
-        showMessageBox(this, QMessageBox::Warning, tr("ProcFS reading"),
-                tr("Some unknown troubles while reading 'kmsg'"),
-                QMessageBox::Ok | QMessageBox::Cancel);
-        return;
-    }
-    // Without blocking, so that an entry that waits for data (a trace pipe)
-    // shows what there is instead of hanging the list.
-    QFile file;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0)
-        file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    showOutputWindow(&file, tr("File contents"));
-    file.close();
-}
-
-void FS_VIEW::extractArchive(const QString& path)
-{
-    // The archive's name up to its first dot; a name that begins with a dot
-    // would give none, and the archive would spill into this directory.
-    const QFileInfo archive(path);
-    QString base = archive.baseName();
-    if (base.isEmpty())
-        base = archive.completeBaseName();
-    if (base.isEmpty())
-        base = archive.fileName();
-    QString name = base;
-    for (int counter = 0; QFileInfo(dir, name).exists() || QFileInfo(dir, name).isSymLink();
-         ++counter)
-        name = base + QLatin1Char('.') + QString::number(counter);
-
-    // unzip -o overwrites: it must only ever write into a directory made
-    // for it just now.
-    if (!dir.mkdir(name)) {
-        showMessageBox(this, QMessageBox::Critical, tr("Error!"),
-                tr("Can not create directory %1").arg(name),
-                QMessageBox::Ok | QMessageBox::Cancel);
-        return;
-    }
-    const QString target = dir.canonicalPath() + QLatin1Char('/') + name;
-
-    // The search path, and never a file of that name in the shown directory.
-    const QString unzip = QStandardPaths::findExecutable(QLatin1String(UnzipProgram));
-    const QStringList command{ unzip,
-                               QStringLiteral("-o"),
-                               unzipArchiveArgument(path),
-                               QStringLiteral("-d"),
-                               target };
-    sys::SysStatus::instance().setSystemBusy(true, true);
-    const bool started = !unzip.isEmpty() && runProgram(command);
-    QString shownTarget = target;
-    setDirectory(shownTarget);
-    sys::SysStatus::instance().setSystemBusy(false, true);
-    if (!started) {
-        QStringList words;
-        for (const QString& word : command)
-            words << quoteCommandArgument(word);
-        showMessageBox(this, QMessageBox::Critical, tr("Exec error!"),
-                tr("Can not execute command line:\n%1").arg(words.join(QLatin1Char(' '))),
-                QMessageBox::Ok | QMessageBox::Cancel);
-    }
+    activateFile(path.isEmpty() ? info.absoluteFilePath() : path);
 }
 
 void FS_VIEW::translateKey(QKeyEvent* event) const

@@ -1,9 +1,11 @@
-#ifndef LIRRO_BROWSER_FS_VIEW_H
-#define LIRRO_BROWSER_FS_VIEW_H
+#pragma once
+
+#include "fileops/filedescriptor.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QList>
+#include <QMessageBox>
 #include <QModelIndex>
 #include <QPersistentModelIndex>
 #include <QPoint>
@@ -69,12 +71,22 @@ public:
     bool runProgram(const QStringList& arguments);
 
     // File operation engine: runs kind over every clipboard entry, into the
-    // current directory (newName replaces the name of a one-entry clipboard).
+    // current directory (newName replaces the name of a one-entry
+    // clipboard), then empties the clipboard. Nothing while one runs.
     void performOperation(OperationKind kind, const QString& newName);
-    bool processItem(const QFileInfo& item, const QString& target);
-    bool copyFile(const QFileInfo& item, const QString& target);
-    void showProgress(bool transfer, qint64 currentFileBytes);
-    bool reportFailure(const QFileInfo& item);
+    // True from the start of an operation to its end; it lets events
+    // through for its progress line and its prompts, and no command may
+    // start another one meanwhile.
+    bool operationRunning() const { return operation.running; }
+    // What the last operation met: directories and files at every depth,
+    // and the bytes of the files.
+    struct Totals
+    {
+        int dirs = 0;
+        int files = 0;
+        qint64 bytes = 0;
+    };
+    const Totals& totals() const { return operation.totals; }
 
     // "Copying", "Moving", "Deleting", "Counting", indexed by OperationKind.
     static const char* const operationTitles[4];
@@ -92,20 +104,15 @@ public:
     // engine works on these.
     QStringList clipboardPaths;
     bool multiSelect = false;
+    // What Copy or Cut armed for Paste.
     OperationKind operationKind = NoOperation;
     QPersistentModelIndex rememberedIndex;
     QList<HistoryEntry> history;
     QList<QProcess*> runningProcesses;
 
-    // Engine state, for the duration of one operation.
-    bool overwriteAll = false;
-    qint64 bytesDone = 0;
-    int fileCount = 0;
-    int dirCount = 0;
-    QElapsedTimer operationClock;
-    QElapsedTimer progressClock;
-
 signals:
+    // The shown directory after every change, and the progress line of a
+    // running operation (the main window shows either as its title).
     void pathChanged(QString NewPath);
 
 public slots:
@@ -145,14 +152,54 @@ protected:
     void addInfoRow(QFormLayout* layout, const char* label, const QString& value);
     // Three permission bits as "rwx " text.
     static QString permissionTriple(int bits);
+    // Activation of anything but a directory: a kernel file, an archive or a
+    // program.
+    void activateFile(const QString& path);
     // Activation of a file under /proc or /sys: its text in a window.
     void showSystemFile(const QString& path);
     // Activation of a ZIP archive, once confirmed: unzip into a new directory.
     void extractArchive(const QString& path);
-    // Fills the clipboard (indexes and paths) with rows.
-    void takeClipboard(const QModelIndexList& rows);
+    // Copy and Cut: the selected rows (indexes and paths) for Paste to copy
+    // or move.
+    void takeClipboard(OperationKind kind);
+    QStringList pathsOf(const QModelIndexList& rows) const;
+    // Shows why name can't be given to an entry (".", "..", a "/" in it);
+    // false when it can.
+    bool refuseName(const QString& name);
 
 private:
+    // Runs kind over sources into the current directory; the clipboard is
+    // left as it is.
+    void runOperation(OperationKind kind, const QStringList& sources, const QString& newName);
+    // One entry of a walk: a directory with its subtree, or one other item.
+    // False stops the whole operation.
+    bool processItem(int sourceDir, const QByteArray& name, unsigned char type, int targetDir,
+                     const QByteArray& targetName);
+    bool processDirectory(int sourceDir, const QByteArray& name, int targetDir,
+                          const QByteArray& targetName);
+    bool processEntry(int sourceDir, const QByteArray& name, unsigned char type, int targetDir,
+                      const QByteArray& targetName);
+    // Copies or moves one file or link.
+    bool copyFile(int sourceDir, const QByteArray& name, bool link, int targetDir,
+                  const QByteArray& targetName);
+    // Asks before a target is replaced: true to replace it, false with
+    // *go set to whether the operation goes on (No) or stops (Cancel).
+    bool confirmOverwrite(int sourceDir, const QByteArray& name, int targetDir,
+                          const QByteArray& targetName, bool* go);
+    // The sources a move across media has copied in the current directory:
+    // their copies are put on the medium, then they go.
+    bool removeMovedSources();
+    void showProgress(bool transfer, qint64 currentFileBytes);
+    // Shows the failure of item with its reason; always false.
+    bool reportFailure(const QString& item, const QString& reason);
+    bool reportFailure(const QByteArray& item, int error);
+
+    // The owner's answer (a QMessageBox::StandardButton) to the overwrite
+    // question, and the failure message: tests put their own in.
+    virtual int askOverwrite(const QString& title, const QString& text,
+                             QMessageBox::StandardButtons buttons);
+    virtual void showFailure(const QString& text);
+
     // Shift for the navigation keys while Multiselect is on.
     void translateKey(QKeyEvent* event) const;
     // Puts the cursor on the first row of a newly shown directory while the
@@ -166,6 +213,29 @@ private:
     // Where the placement last put the cursor (it follows the row as the
     // list is sorted).
     QPersistentModelIndex placedCursor;
-};
 
-#endif
+    // The state of one tree operation; only the engine changes it.
+    struct Operation
+    {
+        OperationKind kind = NoOperation;
+        bool running = false;
+        // The target directory, opened once: a directory that goes away
+        // meanwhile is never mistaken for another path.
+        FileDescriptor targetDir;
+        QString base;
+        // Links are left alone on the device's media.
+        bool linksLeftAlone = false;
+        bool crossMedia = false;
+        bool overwriteAll = false;
+        int depth = 0;
+        Totals totals;
+        QElapsedTimer operationClock;
+        QElapsedTimer progressClock;
+        // Moved across media, waiting for their copies to reach the medium.
+        int removalDir = -1;
+        int removalTargetDir = -1;
+        QList<QByteArray> removals;
+        // A program ended while the operation ran: its output waits.
+        bool outputWaiting = false;
+    } operation;
+};

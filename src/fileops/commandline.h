@@ -1,5 +1,4 @@
-#ifndef LIRRO_FILEOPS_COMMANDLINE_H
-#define LIRRO_FILEOPS_COMMANDLINE_H
+#pragma once
 
 #include <QString>
 
@@ -17,4 +16,3 @@ QString quoteCommandArgument(const QString& word);
 // reads as an option.
 QString unzipArchiveArgument(const QString& path);
 
-#endif

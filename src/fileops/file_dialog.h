@@ -1,5 +1,4 @@
-#ifndef LIRRO_FILEOPS_FILE_DIALOG_H
-#define LIRRO_FILEOPS_FILE_DIALOG_H
+#pragma once
 
 #include <QFileDialog>
 #include <QString>
@@ -24,4 +23,3 @@ private slots:
 QString chooseExistingFile(QWidget* parent, const QString& caption, const QString& directory,
                            const QString& filter, QFileDialog::Options options);
 
-#endif

@@ -21,6 +21,14 @@ const char* const DefaultNewDirName = "NewDir";
 // Nothing on the device's media is meant to be run.
 const char* const MediaPrefix = "/media/";
 
+// A name for one entry of the shown directory, never a path or a step
+// out of it.
+bool isPlainName(const QString& name)
+{
+    return name != QLatin1String(".") && name != QLatin1String("..")
+           && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
 QString shortDateTime(const QDateTime& time)
 {
     return QLocale().toString(time, QLocale::ShortFormat);
@@ -28,14 +36,26 @@ QString shortDateTime(const QDateTime& time)
 
 } // namespace
 
+bool FS_VIEW::refuseName(const QString& name)
+{
+    if (isPlainName(name))
+        return false;
+    showMessageBox(this, QMessageBox::Critical, tr("Error!"),
+                   tr("\"%1\" is not a name for a file or directory").arg(name),
+                   QMessageBox::Ok | QMessageBox::Cancel);
+    return true;
+}
+
 void FS_VIEW::actionMkDir()
 {
+    if (operation.running)
+        return;
     ui::VexaKeyboardDialog dialog(this, tr("Name for new directory"));
     screenWatcher.watch(&dialog);
     const QString name = dialog.popup(QString::fromLatin1(DefaultNewDirName));
     updateWholeScreen();
 
-    if (!name.isEmpty() && !dir.mkdir(name)) {
+    if (!name.isEmpty() && !refuseName(name) && !dir.mkdir(name)) {
         showMessageBox(this, QMessageBox::Critical, tr("Error!"),
                        tr("Directory \"%1\" creation failed").arg(name),
                        QMessageBox::Ok | QMessageBox::Cancel);
@@ -46,16 +66,12 @@ void FS_VIEW::actionMkDir()
 
 void FS_VIEW::actionCopy()
 {
-    operationKind = CopyOperation;
-    multiSelect = false;
-    takeClipboard(selectionModel()->selectedRows(0));
+    takeClipboard(CopyOperation);
 }
 
 void FS_VIEW::actionCut()
 {
-    multiSelect = false;
-    operationKind = MoveOperation;
-    takeClipboard(selectionModel()->selectedRows(0));
+    takeClipboard(MoveOperation);
 }
 
 void FS_VIEW::actionPaste()
@@ -65,21 +81,22 @@ void FS_VIEW::actionPaste()
 
 void FS_VIEW::actionDelete()
 {
+    if (operation.running)
+        return;
     const QModelIndexList rows = selectionModel()->selectedRows(0);
     const int answer = showMessageBox(
         this, QMessageBox::Question, tr("Deleting files/dirs"),
         tr("You are about to delete %1 item(s).\nAre you sure you want to continue?").arg(rows.size()),
         QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes) {
-        takeClipboard(rows);
-        performOperation(DeleteOperation, QString());
-    } else {
-        operationKind = NoOperation;
-    }
+    // A pending Copy or Cut stays armed whatever the answer.
+    if (answer == QMessageBox::Yes)
+        runOperation(DeleteOperation, pathsOf(rows), QString());
 }
 
 void FS_VIEW::actionInfo()
 {
+    if (operation.running)
+        return;
     const QModelIndex current = currentIndex();
     if (!current.isValid())
         return;
@@ -118,11 +135,12 @@ void FS_VIEW::actionInfo()
 
     const QModelIndexList rows = selectionModel()->selectedRows(0);
     if (item.isDir() || rows.size() >= 2) {
-        takeClipboard(rows);
-        performOperation(CountOperation, QString());
-        addInfoRow(form, QT_TR_NOOP("Total size"), QLocale::system().toString(bytesDone) + QStringLiteral(" bytes"));
+        // Counting leaves a pending Copy or Cut armed.
+        runOperation(CountOperation, pathsOf(rows), QString());
+        const Totals& counted = operation.totals;
+        addInfoRow(form, QT_TR_NOOP("Total size"), QLocale::system().toString(counted.bytes) + QStringLiteral(" bytes"));
         addInfoRow(form, QT_TR_NOOP("in"),
-                   QStringLiteral("%1 dirs and %2 files").arg(dirCount).arg(fileCount));
+                   QStringLiteral("%1 dirs and %2 files").arg(counted.dirs).arg(counted.files));
     }
 
     INFO_DIALOG dialog(this, form);
@@ -143,7 +161,7 @@ void FS_VIEW::actionRename()
 void FS_VIEW::promptNewName(OperationKind kind, const QString& verb)
 {
     const QModelIndex current = currentIndex();
-    if (!current.isValid())
+    if (!current.isValid() || operation.running)
         return;
     const QString name = model->fileName(current);
 
@@ -152,10 +170,9 @@ void FS_VIEW::promptNewName(OperationKind kind, const QString& verb)
     const QString result = dialog.popup(name);
     updateWholeScreen();
 
-    if (result.isEmpty() || result == name)
+    if (result.isEmpty() || result == name || refuseName(result))
         return;
-    takeClipboard(QModelIndexList() << current);
-    performOperation(kind, result);
+    runOperation(kind, QStringList{ model->filePath(current) }, result);
 }
 
 void FS_VIEW::addInfoRow(QFormLayout* layout, const char* label, const QString& value)

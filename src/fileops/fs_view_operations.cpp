@@ -1,10 +1,11 @@
-// The file list's tree operation engine: count, copy, move and delete
-// the clipboard's items with progress, overwrite prompts and one failure
-// message.
+// The file list's tree operation engine: count, copy, move and delete with
+// progress, overwrite prompts and one failure message. The file work itself
+// is fileops/filecopy's; here are the walk and the owner's side of it.
 #include "browser/fs_view.h"
 
 #include "browser/fs_model.h"
 #include "browser/messagebox.h"
+#include "fileops/filecopy.h"
 #include "fileops/progressline.h"
 #include "platform/sys/sysstatus.h"
 
@@ -12,55 +13,39 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QVector>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+#include <utility>
 
-// One fixed block for every read and write of every copy.
-const qint64 CopyBlockSize = 65536;
-char copyBlock[CopyBlockSize];
+namespace {
 
 const qint64 ProgressIntervalMs = 3000;
 const int ProgressEventsMs = 100;
 
-// The size of the file copyFile has just copied (-1: none), so that the
-// running byte count needs no second look at the file.
-qint64 lastCopiedSize = -1;
-
-// While a delete walks a directory: that directory, open, so that its
-// entries are removed by name instead of by walking their whole path again.
-int deleteParentFd = -1;
-
-// Links are left alone on the device's media (their file systems can't hold
-// them).
+// Links are left alone on the device's media (their file systems can't
+// hold them).
 const char* const MediaPrefix = "/media/";
+
+// Sources moved across media wait in batches of at most this many for one
+// sync of their copies.
+const int RemovalBatch = 1000;
+
+const char* const FdDirectory = "/proc/self/fd/";
+
+// Deeper than any path could name: a tree that seems to go on for ever (a
+// mount of itself inside it) stops here instead of exhausting the stack.
+const int MaxDepth = 1024;
 
 bool sameInode(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-ssize_t readRetrying(int fd, char* data, size_t size)
-{
-    ssize_t n;
-    do
-        n = ::read(fd, data, size);
-    while (n < 0 && errno == EINTR);
-    return n;
-}
-
-ssize_t writeRetrying(int fd, const char* data, size_t size)
-{
-    ssize_t n;
-    do
-        n = ::write(fd, data, size);
-    while (n < 0 && errno == EINTR);
-    return n;
 }
 
 // The canonical form of a path that may not exist yet: its deepest existing
@@ -91,320 +76,421 @@ QString canonicalItem(const QFileInfo& item)
     return QDir::cleanPath(parent + QLatin1Char('/') + item.fileName());
 }
 
+enum class Overlap { None, Itself, OtherName };
+
+// Whether source and target are one item (or the target lies inside the
+// source): copying or moving would destroy the source or never end. A
+// name that differs only in case on a medium that ignores case is
+// OtherName: the item renamed in place.
+Overlap overlapOf(const QString& sourcePath, const QString& targetPath)
+{
+    const QFileInfo item(sourcePath);
+    const QString source = canonicalItem(item);
+    const QString target = canonicalTarget(targetPath);
+    const bool realDir = item.isDir() && !item.isSymLink();
+    if (target == source || (realDir && target.startsWith(source + QLatin1Char('/'))))
+        return Overlap::Itself;
+    const QByteArray from = QFile::encodeName(sourcePath);
+    struct stat sourceInfo;
+    struct stat targetInfo;
+    struct stat pointed;
+    if (::lstat(QFile::encodeName(targetPath).constData(), &targetInfo) != 0
+        || ::lstat(from.constData(), &sourceInfo) != 0)
+        return Overlap::None;
+    if (sameInode(sourceInfo, targetInfo)) {
+        const QString targetName = QFileInfo(targetPath).fileName();
+        const bool caseOnly = item.fileName() != targetName
+                              && item.fileName().compare(targetName, Qt::CaseInsensitive) == 0;
+        return caseOnly ? Overlap::OtherName : Overlap::Itself;
+    }
+    // A link onto the file it points at would replace that file by a link
+    // to itself.
+    if (S_ISLNK(sourceInfo.st_mode) && ::stat(from.constData(), &pointed) == 0
+        && sameInode(pointed, targetInfo))
+        return Overlap::Itself;
+    return Overlap::None;
+}
+
+QString errorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The path of name in an open directory, for the owner to read.
+QString pathOf(int dir, const QByteArray& name)
+{
+    const QString link = QFile::symLinkTarget(QLatin1String(FdDirectory) + QString::number(dir));
+    return link + QLatin1Char('/') + QFile::decodeName(name);
+}
+
+unsigned char typeOf(const struct stat& info)
+{
+    return static_cast<unsigned char>(IFTODT(info.st_mode));
+}
+
 } // namespace
 
-void FS_VIEW::takeClipboard(const QModelIndexList& rows)
+void FS_VIEW::takeClipboard(OperationKind kind)
 {
+    if (operation.running)
+        return;
+    const QModelIndexList rows = selectionModel()->selectedRows(0);
+    multiSelect = false;
+    operationKind = kind;
     clipboard.clear();
-    clipboardPaths.clear();
-    for (const QModelIndex& row : rows) {
-        const QModelIndex first = row.sibling(row.row(), 0);
-        clipboard.append(QPersistentModelIndex(first));
-        clipboardPaths.append(model->filePath(first));
-    }
+    for (const QModelIndex& row : rows)
+        clipboard.append(QPersistentModelIndex(row));
+    clipboardPaths = pathsOf(rows);
+}
+
+QStringList FS_VIEW::pathsOf(const QModelIndexList& rows) const
+{
+    QStringList paths;
+    for (const QModelIndex& row : rows)
+        paths.append(model->filePath(row.sibling(row.row(), 0)));
+    return paths;
 }
 
 void FS_VIEW::performOperation(OperationKind kind, const QString& newName)
 {
-    if (kind == NoOperation)
+    if (kind == NoOperation || operation.running)
         return;
-    operationKind = kind;
-    sys::SysStatus::instance().setSystemBusy(true, true);
-
-    const QString base = dir.canonicalPath();
-    model->setReadOnly(false);
-    bytesDone = 0;
-    fileCount = 0;
-    dirCount = 0;
-    operationClock.start();
-    progressClock.start();
-
-    QList<QFileInfo> items;
-    QStringList targets;
-    for (const QString& path : qAsConst(clipboardPaths)) {
-        const QFileInfo info(path);
-        items.append(info);
-        targets.append(base + QLatin1Char('/') + (newName.isEmpty() ? info.fileName() : newName));
-    }
-
-    // A copy or move onto the item itself, or of a directory into its own
-    // subtree, would destroy the source or never end: refuse the whole
-    // operation before anything is written.
-    bool go = true;
-    if (kind == CopyOperation || kind == MoveOperation) {
-        for (int i = 0; go && i < items.size(); ++i) {
-            const QString source = canonicalItem(items.at(i));
-            const QString target = canonicalTarget(targets.at(i));
-            const bool realDir = items.at(i).isDir() && !items.at(i).isSymLink();
-            if (target == source
-                || (realDir && target.startsWith(source + QLatin1Char('/')))) {
-                go = reportFailure(items.at(i));
-            }
-        }
-    }
-    for (int i = 0; go && i < items.size(); ++i)
-        go = processItem(items.at(i), targets.at(i));
-
-    model->setReadOnly(true);
+    runOperation(kind, clipboardPaths, newName);
     clipboard.clear();
     clipboardPaths.clear();
-    clearSelection();
     operationKind = NoOperation;
-    overwriteAll = false;
-    multiSelect = false;
-    sys::SysStatus::instance().setSystemBusy(false, true);
-
-    // Only a progress line restarts progressClock: put the path back.
-    if ((operationClock.elapsed() - progressClock.elapsed()) / 1000 != 0)
-        emit pathChanged(base);
 }
 
-bool FS_VIEW::processItem(const QFileInfo& item, const QString& target)
+void FS_VIEW::runOperation(OperationKind kind, const QStringList& sources, const QString& newName)
 {
-    const QString name = item.fileName();
-    if (name == QLatin1String(".") || name == QLatin1String(".."))
-        return true;
-    const bool transfer = operationKind == CopyOperation || operationKind == MoveOperation;
+    if (kind == NoOperation || operation.running)
+        return;
+    Operation& op = operation;
+    op.kind = kind;
+    op.running = true;
+    op.overwriteAll = false;
+    op.totals = Totals();
+    op.depth = 0;
+    op.operationClock.start();
+    op.progressClock.start();
+    auto& status = sys::SysStatus::instance();
+    status.setSystemBusy(true, true);
+    model->setReadOnly(false);
 
-    if (item.isFile())
-        ++fileCount;
-    if (item.isDir())
-        ++dirCount;
-    showProgress(transfer, 0);
+    const bool transfer = kind == CopyOperation || kind == MoveOperation;
+    op.base = dir.canonicalPath();
+    bool go = true;
+    struct stat targetInfo = {};
+    // The target directory is resolved once. One that has gone away has no
+    // path: never build a target from nothing.
+    if (transfer
+        && (op.base.isEmpty()
+            || fileops::openDirectory(AT_FDCWD, QFile::encodeName(op.base).constData(), op.targetDir,
+                                      true)
+                   != 0
+            || ::fstat(op.targetDir.get(), &targetInfo) != 0)) {
+        const QString first = sources.isEmpty() ? QString() : QFileInfo(sources.first()).fileName();
+        go = reportFailure(first, tr("The directory %1 no longer exists").arg(dir.path()));
+    }
 
-    if (item.isDir() && !item.isSymLink()) {
-        if (transfer) {
-            const QFileInfo existing(target);
-            if (!existing.isDir()) {
-                if (!QDir::root().mkpath(target))
-                    return reportFailure(item);
-            } else {
-                // Merging a directory into itself (reached through a link or a
-                // second mount) would remove what it copies.
-                struct stat from;
-                struct stat to;
-                if (::stat(QFile::encodeName(item.filePath()).constData(), &from) == 0
-                    && ::stat(QFile::encodeName(target).constData(), &to) == 0 && sameInode(from, to)) {
-                    return reportFailure(item);
-                }
-            }
+    // Onto itself, or into its own subtree: refused before anything is written.
+    QVector<Overlap> overlaps(sources.size(), Overlap::None);
+    for (int i = 0; go && transfer && i < sources.size(); ++i) {
+        const QString name = newName.isEmpty() ? QFileInfo(sources.at(i)).fileName() : newName;
+        overlaps[i] = overlapOf(sources.at(i), op.base + QLatin1Char('/') + name);
+        if (overlaps.at(i) == Overlap::Itself || (overlaps.at(i) == Overlap::OtherName && kind != MoveOperation))
+            go = reportFailure(QFileInfo(sources.at(i)).fileName(),
+                               tr("The target is the item itself or lies inside it"));
+    }
+
+    for (int i = 0; go && i < sources.size(); ++i) {
+        const QByteArray path = QFile::encodeName(sources.at(i));
+        const int slash = path.lastIndexOf('/');
+        const QByteArray name = path.mid(slash + 1);
+        FileDescriptor parent;
+        int error = fileops::openDirectory(AT_FDCWD, slash > 0 ? path.left(slash).constData() : "/",
+                                           parent, true);
+        struct stat info;
+        if (error == 0)
+            error = fileops::entryStatus(parent.get(), name.constData(), info);
+        if (error != 0) {
+            go = reportFailure(name, error);
+            break;
         }
-        const QFileInfoList entries = QDir(item.filePath())
-            .entryInfoList(QDir::Dirs | QDir::Files | QDir::Drives | QDir::Hidden, QDir::NoSort);
-        const int outerParentFd = deleteParentFd;
-        if (operationKind == DeleteOperation)
-            deleteParentFd = ::open(QFile::encodeName(item.filePath()).constData(),
-                                    O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        bool go = true;
-        for (const QFileInfo& entry : entries) {
-            if (!processItem(entry, target + QLatin1Char('/') + entry.fileName())) {
-                go = false;
-                break;
-            }
+        const QByteArray targetName = newName.isEmpty() ? name : QFile::encodeName(newName);
+        if (overlaps.at(i) == Overlap::OtherName) {
+            // The kernel renames it in place.
+            error = fileops::moveEntry(parent.get(), name.constData(), op.targetDir.get(),
+                                       targetName.constData(), fileops::Existing::Replace);
+            go = error == 0 || reportFailure(name, error);
+            continue;
         }
-        if (operationKind == DeleteOperation) {
-            if (deleteParentFd >= 0)
-                ::close(deleteParentFd);
-            deleteParentFd = outerParentFd;
-        }
+        const QString placed = transfer ? op.base + QLatin1Char('/') + QFile::decodeName(targetName)
+                                        : sources.at(i);
+        op.linksLeftAlone = placed.startsWith(QLatin1String(MediaPrefix));
+        op.crossMedia = transfer && info.st_dev != targetInfo.st_dev;
+        op.removalDir = parent.get();
+        op.removalTargetDir = op.targetDir.get();
+        op.removals.clear();
+        go = processItem(parent.get(), name, typeOf(info), op.targetDir.get(), targetName)
+             && removeMovedSources();
+    }
+
+    model->setReadOnly(true);
+    clearSelection();
+    multiSelect = false;
+    op.removals.clear();
+    op.targetDir.reset();
+    op.kind = NoOperation;
+    op.overwriteAll = false;
+    op.running = false;
+    status.setSystemBusy(false, true);
+
+    // Only a progress line restarts progressClock: put the path back.
+    if ((op.operationClock.elapsed() - op.progressClock.elapsed()) / 1000 != 0)
+        emit pathChanged(op.base.isEmpty() ? dir.path() : op.base);
+    if (op.outputWaiting) {
+        op.outputWaiting = false;
+        QMetaObject::invokeMethod(this, &FS_VIEW::progFinished, Qt::QueuedConnection);
+    }
+}
+
+bool FS_VIEW::processItem(int sourceDir, const QByteArray& name, unsigned char type, int targetDir,
+                          const QByteArray& targetName)
+{
+    Operation& op = operation;
+    struct stat info;
+    if (type == DT_UNKNOWN) {
+        if (const int error = fileops::entryStatus(sourceDir, name.constData(), info))
+            return reportFailure(name, error);
+        type = typeOf(info);
+    }
+    // A count takes a link for what it leads to, as a file or a directory.
+    unsigned char counted = type;
+    if (type == DT_LNK && op.kind == CountOperation
+        && ::fstatat(sourceDir, name.constData(), &info, 0) == 0)
+        counted = typeOf(info);
+    if (counted == DT_REG)
+        ++op.totals.files;
+    else if (counted == DT_DIR)
+        ++op.totals.dirs;
+    showProgress(op.kind == CopyOperation || op.kind == MoveOperation, 0);
+
+    if (type == DT_DIR)
+        return processDirectory(sourceDir, name, targetDir, targetName);
+    return processEntry(sourceDir, name, type, targetDir, targetName);
+}
+
+bool FS_VIEW::processDirectory(int sourceDir, const QByteArray& name, int targetDir,
+                               const QByteArray& targetName)
+{
+    Operation& op = operation;
+    const bool transfer = op.kind == CopyOperation || op.kind == MoveOperation;
+    // Within one medium a move renames the whole tree in one step, so
+    // nothing can split it; only a directory that exists at the target is
+    // merged entry by entry.
+    if (op.kind == MoveOperation && !op.crossMedia) {
+        const int error = fileops::moveEntry(sourceDir, name.constData(), targetDir,
+                                             targetName.constData(), fileops::Existing::Refuse);
+        if (error == 0)
+            return true;
+        if (error != EEXIST && error != ENOTEMPTY && error != EXDEV)
+            return reportFailure(name, error);
+    }
+
+    FileDescriptor source;
+    struct stat from;
+    int opened = fileops::openDirectory(sourceDir, name.constData(), source);
+    if (opened == 0 && ::fstat(source.get(), &from) != 0)
+        opened = errno;
+    if (opened != 0)
+        return reportFailure(name, opened);
+    FileDescriptor target;
+    bool made = false;
+    if (transfer) {
+        int error = fileops::makeDirectory(targetDir, targetName.constData(), from.st_mode);
+        made = error == 0;
+        if (error == 0 || error == EEXIST)
+            error = fileops::openDirectory(targetDir, targetName.constData(), target, true);
+        if (error != 0)
+            return reportFailure(name, error);
+        // Merging a directory into itself (reached through a link or a second
+        // mount) would remove what it copies.
+        struct stat to;
+        if (!made && ::fstat(target.get(), &to) == 0 && sameInode(from, to))
+            return reportFailure(name, tr("The target is the item itself or lies inside it"));
+    }
+
+    QVector<fileops::DirectoryEntry> entries;
+    int error = op.depth >= MaxDepth ? ENAMETOOLONG : fileops::listDirectory(source.get(), entries);
+    if (error != 0)
+        return reportFailure(name, error);
+    // Sources moved meanwhile are this directory's own batch.
+    const int outerRemovalDir = op.removalDir;
+    const int outerRemovalTargetDir = op.removalTargetDir;
+    QList<QByteArray> outerRemovals;
+    outerRemovals.swap(op.removals);
+    op.removalDir = source.get();
+    op.removalTargetDir = target.get();
+    bool go = true;
+    ++op.depth;
+    for (const fileops::DirectoryEntry& entry : qAsConst(entries)) {
+        go = processItem(source.get(), entry.name, entry.type, target.get(), entry.name);
         if (!go)
-            return false;
-        if (operationKind == MoveOperation || operationKind == DeleteOperation) {
-            if (!QDir(item.path()).rmdir(name))
-                return reportFailure(item);
-        }
-        return true;
+            break;
     }
-
-    const bool link = item.isSymLink();
-    if (link && target.startsWith(QLatin1String(MediaPrefix)))
-        return true;
-    if (operationKind == DeleteOperation) {
-        // Nothing shows the bytes of a delete: no stat for them. Inside a
-        // walked directory the entry goes by its name there.
-        const int removed = deleteParentFd >= 0
-                                ? ::unlinkat(deleteParentFd, QFile::encodeName(item.fileName()).constData(), 0)
-                                : ::unlink(QFile::encodeName(item.filePath()).constData());
-        if (removed != 0)
-            return reportFailure(item);
-        return true;
-    }
-    if (!transfer) {
-        if (!link)
-            bytesDone += item.size();
-        return true;
-    }
-    // A move may take the file away: its size first. A copy learns it on
-    // the way.
-    const qint64 size = link || operationKind == CopyOperation ? 0 : item.size();
-    lastCopiedSize = -1;
-    if (!copyFile(item, target))
+    --op.depth;
+    go = go && removeMovedSources();
+    op.removals.swap(outerRemovals);
+    op.removalDir = outerRemovalDir;
+    op.removalTargetDir = outerRemovalTargetDir;
+    if (!go)
         return false;
-    if (!link)
-        bytesDone += lastCopiedSize >= 0 ? lastCopiedSize
-                                         : (operationKind == CopyOperation ? item.size() : size);
+
+    if (made && (error = fileops::copyAttributes(from, target.get())) != 0)
+        return reportFailure(name, error);
+    if ((op.kind == MoveOperation || op.kind == DeleteOperation)
+        && (error = fileops::removeEntry(sourceDir, name.constData(), true)) != 0)
+        return reportFailure(name, error);
     return true;
 }
 
-bool FS_VIEW::copyFile(const QFileInfo& item, const QString& target)
+bool FS_VIEW::processEntry(int sourceDir, const QByteArray& name, unsigned char type, int targetDir,
+                           const QByteArray& targetName)
 {
-    const QString src = item.filePath();
-    const QByteArray srcName = QFile::encodeName(src);
-    const QByteArray targetName = QFile::encodeName(target);
-
-    // Devices, pipes and sockets can't be copied (reading a pipe would block).
-    const bool link = item.isSymLink();
-    if (!link && !item.isFile())
-        return reportFailure(item);
-
-    // A copy makes its target at once when nothing is there yet: one look
-    // at the target's path instead of two. O_EXCL never opens (let alone
-    // truncates) anything that exists, links included.
-    const int createFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    const mode_t createMode = 0666;
-    int out = -1;
-    if (operationKind == CopyOperation && !link) {
-        out = ::open(targetName.constData(), createFlags, createMode);
-        if (out < 0 && errno != EEXIST)
-            return reportFailure(item);
-    }
-
-    struct stat existing;
-    if (out < 0 && ::lstat(targetName.constData(), &existing) == 0) {
-        // The target is the source itself (or what the source link points
-        // at): removing it would lose the very data being copied.
-        struct stat source;
-        struct stat pointed;
-        if (::lstat(srcName.constData(), &source) != 0 || sameInode(source, existing)
-            || (link && ::stat(srcName.constData(), &pointed) == 0 && sameInode(pointed, existing))) {
-            return reportFailure(item);
-        }
-        if (!overwriteAll) {
-            QMessageBox::StandardButtons buttons =
-                QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::Cancel;
-            if (operationKind == CopyOperation)
-                buttons |= QMessageBox::No;
-            auto& status = sys::SysStatus::instance();
-            status.setSystemBusy(false, true);
-            const int answer = showMessageBox(
-                this, QMessageBox::Question,
-                tr("%1 file %2").arg(QLatin1String(operationTitles[operationKind]), src),
-                tr("'%1'' already exists.\nOverwrite?").arg(target), buttons);
-            status.setSystemBusy(true, true);
-            if (answer == QMessageBox::No)
-                return true;
-            if (answer == QMessageBox::YesToAll)
-                overwriteAll = true;
-            else if (answer != QMessageBox::Yes)
-                return false;
-        }
-        if (!QFile::remove(target))
-            return reportFailure(item);
-    }
-
-    if (link) {
-        if (!QFile::link(item.symLinkTarget(), target))
-            return reportFailure(item);
-        if (operationKind == MoveOperation && ::unlink(srcName.constData()) != 0)
-            return reportFailure(item);
+    Operation& op = operation;
+    const bool link = type == DT_LNK;
+    if (link && op.linksLeftAlone)
+        return true;
+    if (op.kind == DeleteOperation) {
+        if (const int error = fileops::removeEntry(sourceDir, name.constData(), false))
+            return reportFailure(name, error);
         return true;
     }
-
-    if (operationKind == MoveOperation && ::rename(srcName.constData(), targetName.constData()) == 0)
-        return true;
-
-    const int in = ::open(srcName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat opened;
-    if (in < 0 || ::fstat(in, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        if (in >= 0)
-            ::close(in);
-        // Only the empty file made above goes; nothing that was there.
-        if (out >= 0) {
-            ::close(out);
-            ::unlink(targetName.constData());
-        }
-        return reportFailure(item);
-    }
-    // The target was checked and cleared above: never truncate whatever
-    // appeared there since.
-    if (out < 0)
-        out = ::open(targetName.constData(), createFlags, createMode);
-    if (out < 0) {
-        ::close(in);
-        return reportFailure(item);
-    }
-
-    qint64 copied = 0;
-    bool kernelCopy = true;
-    for (;;) {
-        ssize_t n = -1;
-        if (kernelCopy) {
-            // The kernel moves the block without it passing through here.
-            do
-                n = ::copy_file_range(in, nullptr, out, nullptr, size_t(CopyBlockSize), 0);
-            while (n < 0 && errno == EINTR);
-            if (n < 0 && copied == 0
-                && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP
-                    || errno == EBADF || errno == EPERM)) {
-                kernelCopy = false;
-                continue;
-            }
-            if (n <= 0)
-                break;
-        } else {
-            n = readRetrying(in, copyBlock, size_t(CopyBlockSize));
-            if (n <= 0)
-                break;
-            const ssize_t written = writeRetrying(out, copyBlock, size_t(n));
-            if (written < n) {
-                if (written > 0)
-                    copied += written;
-                break;
-            }
-        }
-        copied += n;
-        showProgress(true, copied);
-    }
-
-    struct stat from;
-    struct stat to;
-    // A new file that the creation mask already gave the source's bits
-    // needs no chmod.
-    const mode_t permissions = opened.st_mode & 0777;
-    bool ok = ::fstat(in, &from) == 0 && ::fstat(out, &to) == 0 && from.st_size == to.st_size
-              && ((to.st_mode & 0777) == permissions || ::fchmod(out, permissions) == 0);
-    ::close(in);
-    // A medium that reports write errors only at close is a failed copy too.
-    if (::close(out) != 0)
-        ok = false;
-    if (ok && (operationKind == CopyOperation || ::unlink(srcName.constData()) == 0)) {
-        lastCopiedSize = to.st_size;
+    if (op.kind == CountOperation) {
+        struct stat info;
+        if (!link && fileops::entryStatus(sourceDir, name.constData(), info) == 0)
+            op.totals.bytes += info.st_size;
         return true;
     }
-    ::unlink(targetName.constData());
-    return reportFailure(item);
+    // A pipe would block the copy, a device would give endless bytes.
+    if (!link && type != DT_REG)
+        return reportFailure(name, tr("Not a file, a directory or a link"));
+    return copyFile(sourceDir, name, link, targetDir, targetName);
+}
+
+bool FS_VIEW::copyFile(int sourceDir, const QByteArray& name, bool link, int targetDir,
+                       const QByteArray& targetName)
+{
+    Operation& op = operation;
+    qint64 size = 0;
+    bool renamed = false;
+    const fileops::Progress progress = [this](qint64 copied) { showProgress(true, copied); };
+    auto attempt = [&](fileops::Existing existing) {
+        if (op.kind == MoveOperation && !op.crossMedia) {
+            const int error = fileops::moveEntry(sourceDir, name.constData(), targetDir,
+                                                 targetName.constData(), existing);
+            renamed = error == 0;
+            if (error != EXDEV)
+                return error;
+        }
+        if (link)
+            return fileops::copyLink(sourceDir, name.constData(), targetDir, targetName.constData(),
+                                     existing);
+        return fileops::copyFile(sourceDir, name.constData(), targetDir, targetName.constData(),
+                                 existing, progress, &size);
+    };
+
+    int error = attempt(fileops::Existing::Refuse);
+    if (error == EEXIST) {
+        bool go = true;
+        if (!op.overwriteAll && !confirmOverwrite(sourceDir, name, targetDir, targetName, &go))
+            return go;
+        error = attempt(fileops::Existing::Replace);
+    }
+    if (error != 0)
+        return reportFailure(name, error);
+    op.totals.bytes += size;
+    if (op.kind == MoveOperation && !renamed) {
+        op.removals.append(name);
+        if (op.removals.size() >= RemovalBatch)
+            return removeMovedSources();
+    }
+    return true;
+}
+
+bool FS_VIEW::confirmOverwrite(int sourceDir, const QByteArray& name, int targetDir,
+                               const QByteArray& targetName, bool* go)
+{
+    Operation& op = operation;
+    QMessageBox::StandardButtons buttons =
+        QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::Cancel;
+    if (op.kind == CopyOperation)
+        buttons |= QMessageBox::No;
+    // The device may rest while the owner thinks.
+    auto& status = sys::SysStatus::instance();
+    status.setSystemBusy(false, true);
+    const int answer = askOverwrite(
+        tr("%1 file %2").arg(QLatin1String(operationTitles[op.kind]), pathOf(sourceDir, name)),
+        tr("'%1'' already exists.\nOverwrite?").arg(pathOf(targetDir, targetName)), buttons);
+    status.setSystemBusy(true, true);
+    *go = answer == QMessageBox::No;
+    if (answer == QMessageBox::YesToAll)
+        op.overwriteAll = true;
+    return answer == QMessageBox::Yes || answer == QMessageBox::YesToAll;
+}
+
+bool FS_VIEW::removeMovedSources()
+{
+    Operation& op = operation;
+    if (op.removals.isEmpty())
+        return true;
+    const QList<QByteArray> removals = std::move(op.removals);
+    op.removals.clear();
+    // The copies reach the medium before a source goes: a pulled card or a
+    // dead battery leaves the source, never a short copy alone.
+    if (const int error = fileops::syncMedium(op.removalTargetDir))
+        return reportFailure(removals.first(), error);
+    for (const QByteArray& name : removals) {
+        if (const int error = fileops::removeEntry(op.removalDir, name.constData(), false))
+            return reportFailure(name, error);
+    }
+    return true;
 }
 
 void FS_VIEW::showProgress(bool transfer, qint64 currentFileBytes)
 {
-    if (progressClock.elapsed() < ProgressIntervalMs)
+    Operation& op = operation;
+    if (op.progressClock.elapsed() < ProgressIntervalMs)
         return;
-    progressClock.restart();
-    const QString line = progressLine(dirCount, fileCount, transfer, bytesDone + currentFileBytes,
-                                      operationClock.elapsed());
-    sys::SysStatus::instance().setSystemBusy(false, true);
-    emit pathChanged(line);
+    op.progressClock.restart();
+    emit pathChanged(progressLine(op.totals.dirs, op.totals.files, transfer,
+                                  op.totals.bytes + currentFileBytes, op.operationClock.elapsed()));
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, ProgressEventsMs);
 }
 
-bool FS_VIEW::reportFailure(const QFileInfo& item)
+bool FS_VIEW::reportFailure(const QString& item, const QString& reason)
 {
     sys::SysStatus::instance().setSystemBusy(false, true);
-    const QString title = operationKind >= 0 && operationKind < 4
-                              ? QLatin1String(operationTitles[operationKind])
-                              : QString();
-    showMessageBox(this, QMessageBox::Critical, tr("Error!"),
-                   tr("%1 item \"%2\" failed").arg(title, item.fileName()),
-                   QMessageBox::Ok | QMessageBox::Cancel);
+    const OperationKind kind = operation.kind;
+    const QString title = kind >= 0 && kind < 4 ? QLatin1String(operationTitles[kind]) : QString();
+    showFailure(tr("%1 item \"%2\" failed").arg(title, item) + QLatin1Char('\n') + reason);
     return false;
+}
+
+bool FS_VIEW::reportFailure(const QByteArray& item, int error)
+{
+    return reportFailure(QFile::decodeName(item), errorText(error));
+}
+
+int FS_VIEW::askOverwrite(const QString& title, const QString& text,
+                          QMessageBox::StandardButtons buttons)
+{
+    return showMessageBox(this, QMessageBox::Question, title, text, buttons);
+}
+
+void FS_VIEW::showFailure(const QString& text)
+{
+    showMessageBox(this, QMessageBox::Critical, tr("Error!"), text,
+                   QMessageBox::Ok | QMessageBox::Cancel);
 }

@@ -1,5 +1,4 @@
-#ifndef LIRRO_FILEOPS_INFO_DIALOG_H
-#define LIRRO_FILEOPS_INFO_DIALOG_H
+#pragma once
 
 #include <QDialog>
 
@@ -17,4 +16,3 @@ public:
     INFO_DIALOG(QWidget* parent, QFormLayout* form);
 };
 
-#endif

@@ -4,6 +4,7 @@
 #include "browser/panelrefresh.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFont>
 #include <QIODevice>
@@ -32,9 +33,15 @@ QString lastLines(QString text)
 
 } // namespace
 
-void showOutputWindow(QIODevice* device, const QString& title)
+void showOutputWindow(QIODevice* device, const QString& title, const QString& note)
 {
-    const QString text = lastLines(QString::fromLocal8Bit(device->readAll()));
+    QString text = QString::fromLocal8Bit(device->read(OutputLimit));
+    QString last = note;
+    if (last.isEmpty() && !device->read(1).isEmpty())
+        last = QCoreApplication::translate("FS_VIEW", "[cut after %1 bytes]").arg(OutputLimit);
+    if (!last.isEmpty())
+        text = lastLines(text) + QLatin1Char('\n') + last;
+    text = lastLines(text);
 
     QFont font(QString::fromLatin1(OutputFontFamily), OutputFontPointSize);
     font.setFixedPitch(true);

@@ -1,5 +1,4 @@
-#ifndef LIRRO_FILEOPS_PROGRESSLINE_H
-#define LIRRO_FILEOPS_PROGRESSLINE_H
+#pragma once
 
 #include <QString>
 #include <QtGlobal>
@@ -10,4 +9,3 @@
 // elapsedMs is the time since the operation started (at least 1).
 QString progressLine(int dirCount, int fileCount, bool transfer, qint64 bytes, qint64 elapsedMs);
 
-#endif

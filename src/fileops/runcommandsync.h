@@ -1,5 +1,4 @@
-#ifndef LIRRO_FILEOPS_RUNCOMMANDSYNC_H
-#define LIRRO_FILEOPS_RUNCOMMANDSYNC_H
+#pragma once
 
 #include <QString>
 #include <QStringList>
@@ -13,4 +12,3 @@ QString runCommandSync(const QString& commandLine);
 // The same for a program and its arguments already apart.
 QString runCommandSync(const QStringList& arguments);
 
-#endif

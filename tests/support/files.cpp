@@ -62,11 +62,28 @@ QMap<QString, QByteArray> support::treeOf(const QString& root)
             tree.insert(relative, "-> " + QByteArray(target, n < 0 ? 0 : int(n)));
         } else if (info.isDir()) {
             tree.insert(relative + QLatin1Char('/'), QByteArray());
-        } else {
+        } else if (info.isFile()) {
             tree.insert(relative, readFile(path));
+        } else {
+            // Opening a pipe would wait for a writer.
+            tree.insert(relative, "<special>");
         }
     }
     return tree;
+}
+
+QMap<QString, QString> support::statusOf(const QString& root)
+{
+    QMap<QString, QString> status;
+    const QStringList entries = treeOf(root).keys();
+    for (const QString& relative : entries) {
+        struct stat st;
+        const QString path = root + QLatin1Char('/') + relative;
+        if (::lstat(QFile::encodeName(QDir::cleanPath(path)).constData(), &st) == 0)
+            status.insert(relative, QStringLiteral("%1 %2.%3").arg(st.st_mode, 0, 8)
+                                        .arg(st.st_mtim.tv_sec).arg(st.st_mtim.tv_nsec));
+    }
+    return status;
 }
 
 bool support::mountTmpfs(const QString& path, const QString& size)

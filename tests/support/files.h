@@ -20,8 +20,12 @@ ino_t inodeOf(const QString& path);
 // A fresh empty directory (removed with its contents first).
 bool freshDir(const QString& path);
 // Every entry below root by relative path: files with their bytes,
-// directories with a trailing "/", links as "-> " and their text.
+// directories with a trailing "/", links as "-> " and their text, pipes,
+// sockets and devices as "<special>" (never opened).
 QMap<QString, QByteArray> treeOf(const QString& root);
+// The same entries with their type and permission bits and modification
+// time, as lstat gives them.
+QMap<QString, QString> statusOf(const QString& root);
 // A tmpfs of the given size ("1m") at path, replacing one mounted there.
 bool mountTmpfs(const QString& path, const QString& size);
 // A ZIP archive of stored entries (name, bytes), enough for unzip.

@@ -35,6 +35,11 @@ QLocale LocaleConfig::localeFromLang(const QString& lang)
     return QLocale(lang);
 }
 
+QByteArray LocaleConfig::languageFileText(const QLocale& locale)
+{
+    return EXPORT_PREFIX + locale.name().toLatin1() + CODESET_SUFFIX;
+}
+
 bool LocaleConfig::setLocale(const QLocale& locale)
 {
     QLocale::setDefault(locale);
@@ -50,7 +55,7 @@ bool LocaleConfig::setLocale(const QLocale& locale)
         qWarning("Could not open %s for writing", LANGUAGE_FILE);
         return false;
     }
-    const QByteArray text = EXPORT_PREFIX + name;
+    const QByteArray text = languageFileText(locale);
     file.write(text);
     qDebug("Data writting to file %s", text.constData());
     if (!file.commit()) {

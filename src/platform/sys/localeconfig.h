@@ -1,6 +1,7 @@
 #ifndef SYS_LOCALECONFIG_H
 #define SYS_LOCALECONFIG_H
 
+#include <QByteArray>
 #include <QLocale>
 #include <QString>
 
@@ -25,6 +26,8 @@ public:
     static QLocale localeFromLang(const QString& lang);
 
     static QString languageFilePath();
+    // What setLocale writes to the language file for locale.
+    static QByteArray languageFileText(const QLocale& locale);
 };
 
 } // namespace sys
