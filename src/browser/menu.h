@@ -1,5 +1,4 @@
-#ifndef LIRRO_BROWSER_MENU_H
-#define LIRRO_BROWSER_MENU_H
+#pragma once
 
 #include <QMenu>
 
@@ -22,5 +21,3 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 };
-
-#endif

@@ -1,7 +1,6 @@
 #include "browser/screen_watcher.h"
 
 #include "platform/screen/qtcompat.h"
-#include "platform/screen/screenproxy.h"
 #include "platform/sys/sysstatus.h"
 
 #include <QCoreApplication>
@@ -10,18 +9,41 @@
 #include <QTimerEvent>
 #include <QWidget>
 
-SCREEN_WATCHER screenWatcher;
-
 namespace {
 
 const int OutlinePointCount = 5;
-const unsigned char OutlineColor = 0;   // black
+const unsigned char OutlineColor = 0; // black
 const int OutlineWidth = 1;
+
+// The program's panel: the screen client, turned as the system manager
+// client reports the display.
+class ScreenClientPanel : public SCREEN_WATCHER::Panel
+{
+public:
+    int rotation() const override { return sys::SysStatus::instance().screenTransformation(); }
+
+    void drawLines(const QPoint* points, int count, unsigned char color, int size) override
+    {
+        vexa::screen::ScreenProxy::instance().drawLines(points, count, color, size);
+    }
+
+    void updateScreen(vexa::screen::ScreenProxy::Waveform waveform,
+                      vexa::screen::ScreenCommand::WaitMode wait) override
+    {
+        vexa::screen::ScreenProxy::instance().updateScreen(waveform, wait);
+    }
+};
+
+ScreenClientPanel screenClientPanel;
 
 } // namespace
 
+// After the panel it sends to by default: both are built before main.
+SCREEN_WATCHER screenWatcher;
+
 SCREEN_WATCHER::SCREEN_WATCHER(QObject* parent)
     : QObject(parent)
+    , panel(&screenClientPanel)
 {
 }
 
@@ -47,24 +69,9 @@ void SCREEN_WATCHER::start(int ms)
     timerId = startTimer(ms);
 }
 
-QRect SCREEN_WATCHER::toPanel(const QRect& rect, int degree, int screenRight, int screenBottom)
+void SCREEN_WATCHER::setPanel(Panel* newPanel)
 {
-    const int x1 = rect.left();
-    const int y1 = rect.top();
-    const int x2 = rect.right();
-    const int y2 = rect.bottom();
-    const int w = x2 - x1 + 1;
-    const int h = y2 - y1 + 1;
-    switch (degree) {
-    case 90:
-        return QRect(y1, screenRight - x2, h, w);
-    case 180:
-        return QRect(screenRight - x2, screenBottom - y2, w, h);
-    case 270:
-        return QRect(screenBottom - y2, x1, h, w);
-    default:
-        return QRect(x1, y1, w, h);
-    }
+    panel = newPanel ? newPanel : &screenClientPanel;
 }
 
 bool SCREEN_WATCHER::eventFilter(QObject* object, QEvent* event)
@@ -83,17 +90,14 @@ void SCREEN_WATCHER::timerEvent(QTimerEvent* event)
     if (!updatePending || vexa::screen::hasPendingEvents())
         return;
 
-    auto& proxy = vexa::screen::ScreenProxy::instance();
     if (!highlightRect.isEmpty()) {
-        const QRect screen = vexa::screen::desktopGeometry();
-        const QRect r = toPanel(highlightRect, sys::SysStatus::instance().screenTransformation(),
-                                screen.right(), screen.bottom());
-        QPoint outline[OutlinePointCount] = {
-            r.topLeft(), r.topRight(), r.bottomRight(), r.bottomLeft(), r.topLeft()
-        };
-        proxy.drawLines(outline, OutlinePointCount, OutlineColor, OutlineWidth);
+        const QRect r = vexa::screen::ScreenProxy::toPanel(
+            highlightRect, vexa::screen::desktopGeometry().size(), panel->rotation());
+        const QPoint outline[OutlinePointCount] = {r.topLeft(), r.topRight(), r.bottomRight(),
+                                                   r.bottomLeft(), r.topLeft()};
+        panel->drawLines(outline, OutlinePointCount, OutlineColor, OutlineWidth);
         highlightRect = QRect();
     }
-    proxy.updateScreen(vexa::screen::ScreenProxy::GU, vexa::screen::ScreenCommand::SERVICE_WAIT);
+    panel->updateScreen(vexa::screen::ScreenProxy::GU, vexa::screen::ScreenCommand::SERVICE_WAIT);
     updatePending = false;
 }

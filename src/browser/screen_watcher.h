@@ -1,12 +1,15 @@
-#ifndef LIRRO_BROWSER_SCREEN_WATCHER_H
-#define LIRRO_BROWSER_SCREEN_WATCHER_H
+#pragma once
+
+#include "platform/screen/screencommand.h"
+#include "platform/screen/screenproxy.h"
 
 #include <QObject>
 #include <QRect>
 
-class QWidget;
 class QEvent;
+class QPoint;
 class QTimerEvent;
+class QWidget;
 
 // The program's e-ink refresh policy: watched windows note that Qt painted,
 // and the 200 ms tick turns that into one partial GU update of the whole
@@ -17,6 +20,18 @@ class SCREEN_WATCHER : public QObject
     Q_OBJECT
 
 public:
+    // Where the watcher's requests go: the screen client, or a stand-in.
+    class Panel
+    {
+    public:
+        virtual ~Panel() = default;
+        // The running display's rotation in degrees.
+        virtual int rotation() const = 0;
+        virtual void drawLines(const QPoint* points, int count, unsigned char color, int size) = 0;
+        virtual void updateScreen(vexa::screen::ScreenProxy::Waveform waveform,
+                                  vexa::screen::ScreenCommand::WaitMode wait) = 0;
+    };
+
     explicit SCREEN_WATCHER(QObject* parent = nullptr);
     ~SCREEN_WATCHER() override;
 
@@ -26,10 +41,8 @@ public:
     // Start the repeating refresh timer (the main window does this once).
     void start(int ms);
 
-    // Convert a rectangle of the rotated (logical) screen into the panel's own
-    // coordinates. screenRight and screenBottom are the inclusive edges of the
-    // logical screen; degree is 0, 90, 180 or 270.
-    static QRect toPanel(const QRect& rect, int degree, int screenRight, int screenBottom);
+    // Null sends to the screen client again. The panel is not owned.
+    void setPanel(Panel* panel);
 
     int timerId = 0;
     bool updatePending = false;
@@ -40,8 +53,9 @@ public:
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+
+private:
+    Panel* panel;
 };
 
 extern SCREEN_WATCHER screenWatcher;
-
-#endif

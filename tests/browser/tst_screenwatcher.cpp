@@ -44,7 +44,7 @@ private:
     static QList<QPoint> points(const ScreenCommand& c)
     {
         QList<QPoint> list;
-        for (int i = 0; i < c.point_count; ++i)
+        for (int i = 0; i < c.pointCount; ++i)
             list << QPoint(c.points[i].x, c.points[i].y);
         return list;
     }
@@ -138,13 +138,13 @@ private slots:
     void outlineFollowsTheRotation()
     {
         // The example of a portrait screen whose right edge is 599.
-        QCOMPARE(SCREEN_WATCHER::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), 90, 599, 799),
+        QCOMPARE(ScreenProxy::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), QSize(600, 800), 90),
                  QRect(20, 490, 40, 100));
-        QCOMPARE(SCREEN_WATCHER::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), 0, 599, 799),
+        QCOMPARE(ScreenProxy::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), QSize(600, 800), 0),
                  QRect(10, 20, 100, 40));
-        QCOMPARE(SCREEN_WATCHER::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), 180, 599, 799),
+        QCOMPARE(ScreenProxy::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), QSize(600, 800), 180),
                  QRect(490, 740, 100, 40));
-        QCOMPARE(SCREEN_WATCHER::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), 270, 599, 799),
+        QCOMPARE(ScreenProxy::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), QSize(600, 800), 270),
                  QRect(740, 10, 40, 100));
 
         // Through a tick, with the running display's rotation and screen.

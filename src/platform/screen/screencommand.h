@@ -38,7 +38,7 @@ struct ScreenCommand
         int32_t y;
     };
 
-    static constexpr int MAX_POINTS = 15;
+    static constexpr int MaxPoints = 15;
 
     int32_t type;
     int32_t waveform;
@@ -47,8 +47,8 @@ struct ScreenCommand
     int32_t left;
     int32_t width;
     int32_t height;
-    Point points[MAX_POINTS];
-    int32_t point_count;
+    Point points[MaxPoints];
+    int32_t pointCount;
     int32_t color;
     int32_t size;
     int32_t wait;
@@ -68,7 +68,7 @@ static_assert(offsetof(ScreenCommand, left) == 16, "wire layout");
 static_assert(offsetof(ScreenCommand, width) == 20, "wire layout");
 static_assert(offsetof(ScreenCommand, height) == 24, "wire layout");
 static_assert(offsetof(ScreenCommand, points) == 28, "wire layout");
-static_assert(offsetof(ScreenCommand, point_count) == 148, "wire layout");
+static_assert(offsetof(ScreenCommand, pointCount) == 148, "wire layout");
 static_assert(offsetof(ScreenCommand, color) == 152, "wire layout");
 static_assert(offsetof(ScreenCommand, size) == 156, "wire layout");
 static_assert(offsetof(ScreenCommand, wait) == 160, "wire layout");

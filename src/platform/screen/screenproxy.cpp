@@ -1,10 +1,10 @@
 #include "platform/screen/screenproxy.h"
 
+#include "platform/logging.h"
 #include "platform/screen/qtcompat.h"
 #include "platform/sys/displayrotation.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QPoint>
@@ -18,14 +18,14 @@ namespace {
 
 // The one record of the process. Static storage starts zeroed; each command
 // overwrites only its own fields, and a reply is read back into it.
-ScreenCommand g_command;
+ScreenCommand record;
 
-QUdpSocket* g_socket = nullptr;
+QUdpSocket* socketInstance = nullptr;
 
 void deleteSocket()
 {
-    delete g_socket;
-    g_socket = nullptr;
+    delete socketInstance;
+    socketInstance = nullptr;
 }
 
 // The process-wide socket, created with the application and connected to the
@@ -33,26 +33,26 @@ void deleteSocket()
 // application object exists, since sockets need its event dispatcher.
 QUdpSocket* commandSocket()
 {
-    if (!g_socket) {
+    if (!socketInstance) {
         if (!QCoreApplication::instance())
             return nullptr;
-        g_socket = new QUdpSocket;
+        socketInstance = new QUdpSocket;
         qAddPostRoutine(deleteSocket);
     }
     // Connecting again while connected only earns a warning from Qt.
-    if (g_socket->state() == QAbstractSocket::UnconnectedState)
-        g_socket->connectToHost(QHostAddress(QHostAddress::LocalHost), ScreenProxy::PORT,
-                                QIODevice::ReadWrite);
-    return g_socket;
+    if (socketInstance->state() == QAbstractSocket::UnconnectedState)
+        socketInstance->connectToHost(QHostAddress(QHostAddress::LocalHost), ScreenProxy::Port,
+                                      QIODevice::ReadWrite);
+    return socketInstance;
 }
 
 void readReplyInto(QUdpSocket* socket)
 {
-    socket->readDatagram(reinterpret_cast<char*>(&g_command), sizeof g_command);
+    socket->readDatagram(reinterpret_cast<char*>(&record), sizeof record);
 }
 
 // Sends the record; with REPLY_WAIT blocks until the service answers, at most
-// REPLY_TIMEOUT_MS in all.
+// ReplyTimeoutMs in all.
 void sendCommand(ScreenCommand::WaitMode wait)
 {
     QUdpSocket* socket = commandSocket();
@@ -62,20 +62,20 @@ void sendCommand(ScreenCommand::WaitMode wait)
     if (replyWait) {
         // A late answer to an earlier command must not end this wait before
         // the service has done this one.
-        char stale[sizeof g_command];
+        char stale[sizeof record];
         while (socket->hasPendingDatagrams())
             socket->readDatagram(stale, sizeof stale);
     }
-    const char* record = reinterpret_cast<const char*>(&g_command);
-    qint64 written = socket->write(record, sizeof g_command);
+    const char* bytes = reinterpret_cast<const char*>(&record);
+    qint64 written = socket->write(bytes, sizeof record);
     if (written < 0) {
         // The host's "port unreachable" for an earlier datagram, sent while
         // the service was away, fails this send without sending it (Qt does
         // not say why); the error is consumed by then, so try once more.
-        written = socket->write(record, sizeof g_command);
+        written = socket->write(bytes, sizeof record);
     }
-    if (written != qint64(sizeof g_command))
-        qDebug() << "screen command not delivered:" << socket->errorString();
+    if (written != qint64(sizeof record))
+        qCDebug(lcScreen) << "screen command not delivered:" << socket->errorString();
     if (!replyWait)
         return;
 
@@ -86,7 +86,7 @@ void sendCommand(ScreenCommand::WaitMode wait)
             readReplyInto(socket);
             return;
         }
-        const qint64 left = ScreenProxy::REPLY_TIMEOUT_MS - timer.elapsed();
+        const qint64 left = ScreenProxy::ReplyTimeoutMs - timer.elapsed();
         if (left <= 0)
             return;
         // An ICMP "port unreachable" from an absent service wakes the wait
@@ -110,37 +110,37 @@ ScreenProxy& ScreenProxy::instance()
 
 void ScreenProxy::setGCInterval(int interval)
 {
-    gc_interval = interval;
+    updatesPerGc = interval;
 }
 
 void ScreenProxy::setDefaultWaveform(Waveform w)
 {
-    default_waveform = (w == NO_WAVEFORM) ? GC : w;
+    fallbackWaveform = (w == NO_WAVEFORM) ? GC : w;
 }
 
 void ScreenProxy::setWaveformPolicy(WaveformPolicy policy)
 {
-    waveform_policy = policy;
+    storedPolicy = policy;
 }
 
 ScreenProxy::WaveformPolicy ScreenProxy::waveformPolicy() const
 {
-    return waveform_policy;
+    return storedPolicy;
 }
 
 void ScreenProxy::increaseGUCount()
 {
-    ++gu_count;
+    ++guSinceGc;
 }
 
 void ScreenProxy::resetGUCount()
 {
-    gu_count = 0;
+    guSinceGc = 0;
 }
 
 ScreenProxy::Waveform ScreenProxy::resolved(Waveform w) const
 {
-    return w == NO_WAVEFORM ? default_waveform : w;
+    return w == NO_WAVEFORM ? fallbackWaveform : w;
 }
 
 void ScreenProxy::drain(int ms)
@@ -163,50 +163,50 @@ void ScreenProxy::flush(int ms)
     drain(ms);
 }
 
-void ScreenProxy::flush(const QWidget* widget, Waveform w, bool full_update,
+void ScreenProxy::flush(const QWidget* widget, Waveform w, bool fullUpdate,
                         ScreenCommand::WaitMode wait)
 {
-    drain(REPLY_TIMEOUT_MS);
-    sendRegion(widget, nullptr, w, full_update, wait, false);
+    drain(ReplyTimeoutMs);
+    sendRegion(widget, nullptr, w, fullUpdate, wait, false);
 }
 
 void ScreenProxy::updateScreen(Waveform w, ScreenCommand::WaitMode wait)
 {
-    g_command.type = ScreenCommand::UPDATE_SCREEN;
-    g_command.waveform = resolved(w);
-    g_command.partial = 0;
-    g_command.wait = wait;
+    record.type = ScreenCommand::UPDATE_SCREEN;
+    record.waveform = resolved(w);
+    record.partial = 0;
+    record.wait = wait;
     sendCommand(wait);
 }
 
-void ScreenProxy::updateWidget(const QWidget* widget, Waveform w, bool full_update,
+void ScreenProxy::updateWidget(const QWidget* widget, Waveform w, bool fullUpdate,
                                ScreenCommand::WaitMode wait)
 {
-    sendRegion(widget, nullptr, w, full_update, wait, true);
+    sendRegion(widget, nullptr, w, fullUpdate, wait, true);
 }
 
 void ScreenProxy::updateWidgetRegion(const QWidget* widget, const QRect& rect, Waveform w,
-                                     bool full_update, ScreenCommand::WaitMode wait)
+                                     bool fullUpdate, ScreenCommand::WaitMode wait)
 {
-    sendRegion(widget, &rect, w, full_update, wait, true);
+    sendRegion(widget, &rect, w, fullUpdate, wait, true);
 }
 
 void ScreenProxy::updateWidgetWithGCInterval(const QWidget* widget, const QRect* rect, Waveform w,
-                                             bool full_update, ScreenCommand::WaitMode wait)
+                                             bool fullUpdate, ScreenCommand::WaitMode wait)
 {
     w = resolved(w);
     if (w == GU || w == 5) {
-        ++gu_count;
-        if (gc_interval != 0 && gu_count >= gc_interval)
+        ++guSinceGc;
+        if (updatesPerGc != 0 && guSinceGc >= updatesPerGc)
             w = GC;
     }
     if (w == GC)
-        gu_count = 0;
-    sendRegion(widget, rect, w, full_update, wait, true);
+        guSinceGc = 0;
+    sendRegion(widget, rect, w, fullUpdate, wait, true);
 }
 
 void ScreenProxy::sendRegion(const QWidget* widget, const QRect* rect, Waveform w,
-                             bool full_update, ScreenCommand::WaitMode wait, bool respectEnabled)
+                             bool fullUpdate, ScreenCommand::WaitMode wait, bool respectEnabled)
 {
     w = resolved(w);
     // While a flush drains events only direct (DW) updates get through; the
@@ -214,68 +214,68 @@ void ScreenProxy::sendRegion(const QWidget* widget, const QRect* rect, Waveform 
     if (respectEnabled && !enabled && w != DW)
         return;
     const QRect& r = screenRegion(widget, rect);
-    g_command.type = ScreenCommand::UPDATE_REGION;
-    g_command.waveform = w;
-    g_command.partial = full_update ? 0 : 1;
-    g_command.top = r.top();
-    g_command.left = r.left();
-    g_command.width = r.width();
-    g_command.height = r.height();
-    g_command.wait = wait;
+    record.type = ScreenCommand::UPDATE_REGION;
+    record.waveform = w;
+    record.partial = fullUpdate ? 0 : 1;
+    record.top = r.top();
+    record.left = r.left();
+    record.width = r.width();
+    record.height = r.height();
+    record.wait = wait;
     sendCommand(wait);
 }
 
 void ScreenProxy::sync(const QWidget* widget, const QRect* rect)
 {
     const QRect& r = screenRegion(widget, rect);
-    g_command.type = ScreenCommand::SYNC;
-    g_command.top = r.top();
-    g_command.left = r.left();
-    g_command.width = r.width();
-    g_command.height = r.height();
-    g_command.wait = ScreenCommand::SERVICE_WAIT;
+    record.type = ScreenCommand::SYNC;
+    record.top = r.top();
+    record.left = r.left();
+    record.width = r.width();
+    record.height = r.height();
+    record.wait = ScreenCommand::SERVICE_WAIT;
     sendCommand(ScreenCommand::SERVICE_WAIT);
 }
 
 void ScreenProxy::ensureUpdateFinished()
 {
-    g_command.type = ScreenCommand::WAIT_FOR_FINISHED;
-    g_command.wait = ScreenCommand::SERVICE_WAIT;
+    record.type = ScreenCommand::WAIT_FOR_FINISHED;
+    record.wait = ScreenCommand::SERVICE_WAIT;
     sendCommand(ScreenCommand::SERVICE_WAIT);
 }
 
 void ScreenProxy::drawLine(int x1, int y1, int x2, int y2, unsigned char color, int size)
 {
-    g_command.type = ScreenCommand::DRAW_LINE;
-    g_command.points[0] = {x1, y1};
-    g_command.points[1] = {x2, y2};
-    g_command.color = color;
-    g_command.size = size;
-    g_command.wait = ScreenCommand::NO_WAIT;
+    record.type = ScreenCommand::DRAW_LINE;
+    record.points[0] = {x1, y1};
+    record.points[1] = {x2, y2};
+    record.color = color;
+    record.size = size;
+    record.wait = ScreenCommand::NO_WAIT;
     sendCommand(ScreenCommand::NO_WAIT);
 }
 
 void ScreenProxy::drawLines(const QPoint* points, int count, unsigned char color, int size)
 {
-    if (count < 0 || count > ScreenCommand::MAX_POINTS || (count > 0 && !points))
+    if (count < 0 || count > ScreenCommand::MaxPoints || (count > 0 && !points))
         return;
-    g_command.type = ScreenCommand::DRAW_LINES;
+    record.type = ScreenCommand::DRAW_LINES;
     for (int i = 0; i < count; ++i)
-        g_command.points[i] = {points[i].x(), points[i].y()};
-    g_command.point_count = count;
-    g_command.color = color;
-    g_command.size = size;
-    g_command.wait = ScreenCommand::NO_WAIT;
+        record.points[i] = {points[i].x(), points[i].y()};
+    record.pointCount = count;
+    record.color = color;
+    record.size = size;
+    record.wait = ScreenCommand::NO_WAIT;
     sendCommand(ScreenCommand::NO_WAIT);
 }
 
 void ScreenProxy::fillScreen(unsigned char color)
 {
-    g_command.type = ScreenCommand::FILL_SCREEN;
-    g_command.waveform = GC;
-    g_command.partial = 0;
-    g_command.color = color;
-    g_command.wait = ScreenCommand::SERVICE_WAIT;
+    record.type = ScreenCommand::FILL_SCREEN;
+    record.waveform = GC;
+    record.partial = 0;
+    record.color = color;
+    record.wait = ScreenCommand::SERVICE_WAIT;
     sendCommand(ScreenCommand::SERVICE_WAIT);
 }
 
@@ -291,36 +291,39 @@ const QRect& ScreenProxy::screenRegion(const QWidget* widget, const QRect* rect)
     return region;
 }
 
-QRect ScreenProxy::mapToPanel(const QRect& logical, const QRect& screen, int degrees)
+QRect ScreenProxy::toPanel(const QRect& logical, const QSize& screen, int degrees)
 {
-    // The panel is not rotated; the logical screen is. A quarter turn swaps
-    // the screen's sides.
-    const int W = screen.width();
-    const int H = screen.height();
+    // The panel is not rotated; the logical screen is.
+    const int w = screen.width();
+    const int h = screen.height();
     const int x1 = logical.left();
     const int y1 = logical.top();
     const int x2 = logical.right();
     const int y2 = logical.bottom();
     QRect r = logical;
-    QRect bounds = screen;
-    const QRect transposed(screen.topLeft(), QSize(H, W));
     switch (degrees) {
     case 90:
-        r.setCoords(y1, W - 1 - x2, y2, W - 1 - x1);
-        bounds = transposed;
+        r.setCoords(y1, w - 1 - x2, y2, w - 1 - x1);
         break;
     case 180:
-        qDebug("destk %d %d rect %d %d %d %d", W, H, x1, y1, logical.width(), logical.height());
-        r.setCoords(W - 1 - x2, H - 1 - y2, W - 1 - x1, H - 1 - y1);
+        qCDebug(lcScreen, "desktop %d %d rect %d %d %d %d", w, h, x1, y1, logical.width(),
+                logical.height());
+        r.setCoords(w - 1 - x2, h - 1 - y2, w - 1 - x1, h - 1 - y1);
         break;
     case 270:
-        r.setCoords(H - 1 - y2, x1, H - 1 - y1, x2);
-        bounds = transposed;
+        r.setCoords(h - 1 - y2, x1, h - 1 - y1, x2);
         break;
     default:
         break;
     }
-    return r.intersected(bounds);
+    return r;
+}
+
+QRect ScreenProxy::mapToPanel(const QRect& logical, const QRect& screen, int degrees)
+{
+    const bool quarterTurn = degrees == 90 || degrees == 270;
+    const QRect panel(screen.topLeft(), quarterTurn ? screen.size().transposed() : screen.size());
+    return toPanel(logical, screen.size(), degrees).intersected(panel);
 }
 
 } // namespace screen

@@ -4,6 +4,7 @@
 
 #include <QMetaType>
 #include <QRect>
+#include <QSize>
 
 class QPoint;
 class QWidget;
@@ -29,22 +30,22 @@ public:
         DEFAULT_POLICY = 0,
     };
 
-    static constexpr int PORT = 5678;
-    static constexpr int REPLY_TIMEOUT_MS = 3000;
+    static constexpr int Port = 5678;
+    static constexpr int ReplyTimeoutMs = 3000;
 
     ScreenProxy();
 
     static ScreenProxy& instance();
 
     void setGCInterval(int interval);
-    int gcInterval() const { return gc_interval; }
+    int gcInterval() const { return updatesPerGc; }
     void setDefaultWaveform(Waveform w);
-    Waveform defaultWaveform() const { return default_waveform; }
+    Waveform defaultWaveform() const { return fallbackWaveform; }
     void setWaveformPolicy(WaveformPolicy policy);
     WaveformPolicy waveformPolicy() const;
     void increaseGUCount();
     void resetGUCount();
-    int guCount() const { return gu_count; }
+    int guCount() const { return guSinceGc; }
     bool isEnabled() const { return enabled; }
 
     // Runs pending events for at most ms milliseconds with region updates
@@ -52,19 +53,19 @@ public:
     void flush(int ms);
     // As above for at most 3000 ms, then one region update of the widget
     // (the whole screen without one).
-    void flush(const QWidget* widget, Waveform w = NO_WAVEFORM, bool full_update = true,
+    void flush(const QWidget* widget, Waveform w = NO_WAVEFORM, bool fullUpdate = true,
                ScreenCommand::WaitMode wait = ScreenCommand::SERVICE_WAIT);
 
     void updateScreen(Waveform w = NO_WAVEFORM,
                       ScreenCommand::WaitMode wait = ScreenCommand::SERVICE_WAIT);
-    void updateWidget(const QWidget* widget, Waveform w = NO_WAVEFORM, bool full_update = true,
+    void updateWidget(const QWidget* widget, Waveform w = NO_WAVEFORM, bool fullUpdate = true,
                       ScreenCommand::WaitMode wait = ScreenCommand::SERVICE_WAIT);
     void updateWidgetRegion(const QWidget* widget, const QRect& rect, Waveform w = NO_WAVEFORM,
-                            bool full_update = true,
+                            bool fullUpdate = true,
                             ScreenCommand::WaitMode wait = ScreenCommand::SERVICE_WAIT);
-    // Ordinary (GU) updates become GC every gc_interval-th time.
+    // Ordinary (GU) updates become GC every gcInterval()-th time.
     void updateWidgetWithGCInterval(const QWidget* widget, const QRect* rect = nullptr,
-                                    Waveform w = NO_WAVEFORM, bool full_update = true,
+                                    Waveform w = NO_WAVEFORM, bool fullUpdate = true,
                                     ScreenCommand::WaitMode wait = ScreenCommand::SERVICE_WAIT);
     void sync(const QWidget* widget, const QRect* rect = nullptr);
     void ensureUpdateFinished();
@@ -77,22 +78,25 @@ public:
     // coordinates (it wins over the widget), or of the whole screen; turned
     // into the panel's own coordinates and clipped to it.
     const QRect& screenRegion(const QWidget* widget, const QRect* rect);
-    // A rectangle of a logical screen turned by degrees (0, 90, 180, 270)
-    // into the panel's coordinates, clipped to the panel.
+    // A rectangle of the logical screen (of the given size) turned by degrees
+    // (0, 90, 180, 270) into the panel's coordinates: the one rotation
+    // mapping of the program. Not clipped.
+    static QRect toPanel(const QRect& logical, const QSize& screen, int degrees);
+    // The same, clipped to the panel, whose sides swap at a quarter turn.
     static QRect mapToPanel(const QRect& logical, const QRect& screen, int degrees);
 
 private:
-    void sendRegion(const QWidget* widget, const QRect* rect, Waveform w, bool full_update,
+    void sendRegion(const QWidget* widget, const QRect* rect, Waveform w, bool fullUpdate,
                     ScreenCommand::WaitMode wait, bool respectEnabled);
     void drain(int ms);
     Waveform resolved(Waveform w) const;
 
     bool enabled = true;
-    WaveformPolicy waveform_policy = DEFAULT_POLICY;
-    Waveform default_waveform = GC;
+    WaveformPolicy storedPolicy = DEFAULT_POLICY;
+    Waveform fallbackWaveform = GC;
     QRect region;
-    int gc_interval = 1;
-    int gu_count = 0;
+    int updatesPerGc = 1;
+    int guSinceGc = 0;
 };
 
 } // namespace screen

@@ -1,8 +1,8 @@
 #include "platform/screen/screenupdatewatcher.h"
 
+#include "platform/logging.h"
 #include "platform/screen/qtcompat.h"
 
-#include <QDebug>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
@@ -30,13 +30,13 @@ bool ScreenUpdateWatcher::isQueueEmpty() const
     return queue.isEmpty();
 }
 
-void ScreenUpdateWatcher::addWatcher(QWidget* widget, int gc_interval)
+void ScreenUpdateWatcher::addWatcher(QWidget* widget, int gcInterval)
 {
     if (!widget)
         return;
-    if (gc_interval >= 0) {
+    if (gcInterval >= 0) {
         // count starts full, so the first update after registering is a GC.
-        watchers.insert(widget, WatchEntry{gc_interval, gc_interval});
+        watchers.insert(widget, WatchEntry{gcInterval, gcInterval});
         connect(widget, &QObject::destroyed, this, &ScreenUpdateWatcher::forgetWidget,
                 Qt::UniqueConnection);
     }
@@ -93,13 +93,13 @@ void ScreenUpdateWatcher::enqueue(QWidget* widget, QRect rc, ScreenProxy::Wavefo
 
 void ScreenUpdateWatcher::dwEnqueueStart(QWidget* widget, QRect rc)
 {
-    dw_active = true;
+    dwActive = true;
     append(widget, ScreenProxy::DW, ScreenCommand::NO_WAIT, rc);
 }
 
 void ScreenUpdateWatcher::dwEnqueueEnd(QWidget* widget, QRect rc)
 {
-    dw_active = false;
+    dwActive = false;
     append(widget, ScreenProxy::DW, ScreenCommand::NO_WAIT, rc);
 }
 
@@ -141,7 +141,7 @@ bool ScreenUpdateWatcher::enqueue(UpdateItem& item, QWidget* widget, ScreenProxy
         size = widget ? widget->size() : desktopGeometry().size();
 
     item = UpdateItem{w, wait, QRect(topLeft, size)};
-    qDebug() << "add new request " << item.rect;
+    qCDebug(lcScreen) << "add new request " << item.rect;
     return true;
 }
 
@@ -158,7 +158,7 @@ void ScreenUpdateWatcher::updateScreenInternal(bool automatic, ScreenProxy::Wave
     }
     if (!rect.isValid())
         return;
-    qDebug() << "update screen " << rect << "Waveform " << waveform << "wait " << wait;
+    qCDebug(lcScreen) << "update screen " << rect << "Waveform " << waveform << "wait " << wait;
     ScreenProxy::instance().updateWidgetRegion(nullptr, rect, ScreenProxy::Waveform(waveform),
                                                false, ScreenCommand::WaitMode(wait));
 }
@@ -170,12 +170,12 @@ bool ScreenUpdateWatcher::eventFilter(QObject* object, QEvent* event)
         // Deferred so that Qt finishes painting before the panel refreshes.
         QWidget* widget = qobject_cast<QWidget*>(object);
         const auto it = widget ? watchers.find(widget) : watchers.end();
-        if (dw_active || it == watchers.end()) {
+        if (dwActive || it == watchers.end()) {
             QTimer::singleShot(0, this, &ScreenUpdateWatcher::updateScreen);
         } else {
             WatchEntry& entry = it.value();
             ++entry.count;
-            if (entry.count < entry.gc_interval || entry.gc_interval < 1) {
+            if (entry.count < entry.gcInterval || entry.gcInterval < 1) {
                 QTimer::singleShot(0, this, &ScreenUpdateWatcher::guUpdateScreen);
             } else {
                 entry.count = 0;

@@ -27,7 +27,7 @@ public:
     // The slots are also called by name; their types are spelled in full so
     // that the signatures match what callers outside the namespace write.
 public Q_SLOTS:
-    void addWatcher(QWidget* widget, int gc_interval);
+    void addWatcher(QWidget* widget, int gcInterval);
     void addWatcher(QWidget* widget);
     void removeWatcher(QWidget* widget);
     void enqueue(QWidget* widget, vexa::screen::ScreenProxy::Waveform w,
@@ -60,7 +60,7 @@ private:
     struct WatchEntry
     {
         int count;
-        int gc_interval;
+        int gcInterval;
     };
 
     ScreenUpdateWatcher();
@@ -73,7 +73,7 @@ private:
 
     QList<UpdateItem> queue;
     QMap<QWidget*, WatchEntry> watchers;
-    bool dw_active = false;
+    bool dwActive = false;
 };
 
 ScreenUpdateWatcher& watcher();

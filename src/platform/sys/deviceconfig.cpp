@@ -1,5 +1,6 @@
 #include "platform/sys/deviceconfig.h"
 
+#include "platform/logging.h"
 #include "platform/sys/configtable.h"
 
 #include <QFile>
@@ -12,29 +13,26 @@
 namespace sys {
 
 namespace {
-const char CREATE_TABLE[] =
-    "create table if not exists device_conf (key text primary key, value text )";
-const char SELECT_VALUE[] = "select value from device_conf where key = ?";
-const char WRITE_VALUE[] = "INSERT OR REPLACE into device_conf (key, value) values(?, ?)";
-const char SERIAL_NUMBER_KEY[] = "serial_number";
-const char DEVICE_ID_KEY[] = "device_id";
 
-const char VERSION_ENV[] = "VERSION";
-const char CPUINFO_PATH[] = "/proc/cpuinfo";
-const char HARDWARE_TAG[] = "Hardware";
-const char BOGOMIPS_TAG[] = "BogoMIPS";
+const char SerialNumberKey[] = "serial_number";
+const char DeviceIdKey[] = "device_id";
+
+const char VersionVariable[] = "VERSION";
+const char CpuInfoPath[] = "/proc/cpuinfo";
+const char HardwareTag[] = "Hardware";
+const char BogoMipsTag[] = "BogoMIPS";
 
 QString identity(QSqlDatabase& db, const char* key)
 {
     QVariant value;
     QString id;
-    if (ConfigTable::selectOne(db, SELECT_VALUE, QLatin1String(key), value))
+    if (ConfigTable::Device.value(db, QLatin1String(key), value))
         id = value.toString();
     if (id.isEmpty()) {
         id = QUuid::createUuid().toString();
         // An identity that was not stored would change with every request.
-        if (!ConfigTable::execTwo(db, WRITE_VALUE, QLatin1String(key), id)) {
-            qWarning("system config: cannot store %s", key);
+        if (!ConfigTable::Device.setValue(db, QLatin1String(key), id)) {
+            qCWarning(lcConfig, "system config: cannot store %s", key);
             return QString();
         }
     }
@@ -47,28 +45,24 @@ QString fieldValue(const QString& line)
     const int colon = line.indexOf(QLatin1Char(':'));
     return (colon < 0 ? line : line.mid(colon + 1)).trimmed();
 }
-}
 
-bool DeviceConfig::makeSureTableExist(QSqlDatabase& db)
-{
-    return ConfigTable::create(db, CREATE_TABLE);
-}
+} // namespace
 
 QString DeviceConfig::serialNumber(QSqlDatabase& db)
 {
-    return identity(db, SERIAL_NUMBER_KEY);
+    return identity(db, SerialNumberKey);
 }
 
 QString DeviceConfig::deviceId(QSqlDatabase& db)
 {
-    return identity(db, DEVICE_ID_KEY);
+    return identity(db, DeviceIdKey);
 }
 
 QString DeviceConfig::version()
 {
     static QString cached;
     if (cached.isEmpty())
-        cached = qEnvironmentVariable(VERSION_ENV);
+        cached = qEnvironmentVariable(VersionVariable);
     return cached;
 }
 
@@ -89,7 +83,7 @@ QString DeviceConfig::memInfo(quint64 freeBytes, quint64 totalBytes)
 
 QString DeviceConfig::cpuInfo()
 {
-    return cpuInfo(QLatin1String(CPUINFO_PATH));
+    return cpuInfo(QLatin1String(CpuInfoPath));
 }
 
 QString DeviceConfig::cpuInfo(const QString& path)
@@ -104,11 +98,11 @@ QString DeviceConfig::cpuInfo(const QString& path)
     bool haveSpeed = false;
     QString line;
     while (in.readLineInto(&line)) {
-        if (line.contains(QLatin1String(HARDWARE_TAG)))
+        if (line.contains(QLatin1String(HardwareTag)))
             hardware += fieldValue(line);
         // Multi-core processors list BogoMIPS once per core; the first
         // one stands for all.
-        if (!haveSpeed && line.contains(QLatin1String(BOGOMIPS_TAG))) {
+        if (!haveSpeed && line.contains(QLatin1String(BogoMipsTag))) {
             speed = fieldValue(line);
             const int dot = speed.indexOf(QLatin1Char('.'));
             if (dot >= 0)

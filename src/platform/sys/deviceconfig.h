@@ -1,5 +1,4 @@
-#ifndef SYS_DEVICECONFIG_H
-#define SYS_DEVICECONFIG_H
+#pragma once
 
 #include <QString>
 
@@ -12,8 +11,6 @@ namespace sys {
 class DeviceConfig
 {
 public:
-    static bool makeSureTableExist(QSqlDatabase& db);
-
     // Both are created as a random braced UUID on the first request and
     // stay the same afterwards; empty when the database cannot store them.
     static QString serialNumber(QSqlDatabase& db);
@@ -31,5 +28,3 @@ public:
 };
 
 } // namespace sys
-
-#endif

@@ -8,7 +8,7 @@ namespace sys {
 
 namespace {
 
-const char* const kDisplayVariable = "QWS_DISPLAY";
+const char* const DisplayVariable = "QWS_DISPLAY";
 
 int normalized(int degrees)
 {
@@ -25,7 +25,7 @@ int normalized(int degrees)
 
 int& current()
 {
-    static int value = DisplayRotation::parse(qgetenv(kDisplayVariable).constData());
+    static int value = DisplayRotation::parse(qgetenv(DisplayVariable).constData());
     return value;
 }
 

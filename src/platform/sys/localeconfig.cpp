@@ -1,8 +1,7 @@
 #include "platform/sys/localeconfig.h"
 
-#include "platform/sys/configtable.h"
+#include "platform/logging.h"
 
-#include <QDebug>
 #include <QSaveFile>
 
 #include <clocale>
@@ -10,24 +9,16 @@
 namespace sys {
 
 namespace {
-const char CREATE_TABLE[] =
-    "create table if not exists locale_conf (key text primary key, value text )";
-const char CREATE_INDEX[] =
-    "create index if not exists key_index on locale_conf (key) ";
 
-const char LANGUAGE_FILE[] = "/root/Settings/language";
-const char CODESET_SUFFIX[] = ".UTF-8";
-const char EXPORT_PREFIX[] = "export LANG=";
-}
+const char LanguageFile[] = "/root/Settings/language";
+const char CodesetSuffix[] = ".UTF-8";
+const char ExportPrefix[] = "export LANG=";
 
-bool LocaleConfig::makeSureTableExist(QSqlDatabase& db)
-{
-    return ConfigTable::create(db, CREATE_TABLE, CREATE_INDEX);
-}
+} // namespace
 
 QString LocaleConfig::languageFilePath()
 {
-    return QLatin1String(LANGUAGE_FILE);
+    return QLatin1String(LanguageFile);
 }
 
 QLocale LocaleConfig::localeFromLang(const QString& lang)
@@ -37,13 +28,13 @@ QLocale LocaleConfig::localeFromLang(const QString& lang)
 
 QByteArray LocaleConfig::languageFileText(const QLocale& locale)
 {
-    return EXPORT_PREFIX + locale.name().toLatin1() + CODESET_SUFFIX;
+    return ExportPrefix + locale.name().toLatin1() + CodesetSuffix;
 }
 
 bool LocaleConfig::setLocale(const QLocale& locale)
 {
     QLocale::setDefault(locale);
-    const QByteArray name = locale.name().toLatin1() + CODESET_SUFFIX;
+    const QByteArray name = locale.name().toLatin1() + CodesetSuffix;
     qputenv("LC_ALL", name);
     qputenv("LANG", name);
     std::setlocale(LC_ALL, name.constData());
@@ -52,15 +43,15 @@ bool LocaleConfig::setLocale(const QLocale& locale)
     // written, so it goes through a temporary file and a rename.
     QSaveFile file(languageFilePath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        qWarning("Could not open %s for writing", LANGUAGE_FILE);
+        qCWarning(lcConfig, "Could not open %s for writing", LanguageFile);
         return false;
     }
     const QByteArray text = languageFileText(locale);
     file.write(text);
-    qDebug("Data writting to file %s", text.constData());
+    qCDebug(lcConfig, "Data writting to file %s", text.constData());
     if (!file.commit()) {
-        qWarning("Could not write %s: %s", LANGUAGE_FILE,
-                 qPrintable(file.errorString()));
+        qCWarning(lcConfig, "Could not write %s: %s", LanguageFile,
+                  qPrintable(file.errorString()));
         return false;
     }
     return true;

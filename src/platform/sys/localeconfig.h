@@ -1,21 +1,16 @@
-#ifndef SYS_LOCALECONFIG_H
-#define SYS_LOCALECONFIG_H
+#pragma once
 
 #include <QByteArray>
 #include <QLocale>
 #include <QString>
 
-class QSqlDatabase;
-
 namespace sys {
 
-// The device's language (table locale_conf). The setting the device reads
-// at its next start is the shell fragment in languageFilePath().
+// The device's language. The setting the device reads at its next start is
+// the shell fragment in languageFilePath().
 class LocaleConfig
 {
 public:
-    static bool makeSureTableExist(QSqlDatabase& db);
-
     // Switches this process to the locale (Qt default, LANG, LC_ALL, C
     // library) and writes "export LANG=<name>.UTF-8" to the language file.
     // True when the file was written; the process is switched either way.
@@ -31,5 +26,3 @@ public:
 };
 
 } // namespace sys
-
-#endif

@@ -1,5 +1,4 @@
-#ifndef SYS_PMCONFIG_H
-#define SYS_PMCONFIG_H
+#pragma once
 
 class QSqlDatabase;
 
@@ -9,8 +8,6 @@ namespace sys {
 class PMConfig
 {
 public:
-    static bool makeSureTableExist(QSqlDatabase& db);
-
     static int suspendInterval(QSqlDatabase& db);
     static bool setSuspendInterval(QSqlDatabase& db, int ms);
     static int shutdownInterval(QSqlDatabase& db);
@@ -24,5 +21,3 @@ public:
 };
 
 } // namespace sys
-
-#endif

@@ -1,5 +1,4 @@
-#ifndef SYS_SERVICE_H
-#define SYS_SERVICE_H
+#pragma once
 
 #include <QString>
 #include <QStringList>
@@ -17,21 +16,21 @@ public:
             const QString& objectPath, const QString& interfaceName,
             const QString& methodName, const QString& appName, bool flag = false);
 
-    const QStringList& extensions() const { return m_extensions; }
-    const QString& serviceName() const { return m_serviceName; }
-    const QString& objectPath() const { return m_objectPath; }
-    const QString& interfaceName() const { return m_interfaceName; }
-    const QString& methodName() const { return m_methodName; }
-    const QString& appName() const { return m_appName; }
-    bool flag() const { return m_flag; }
+    const QStringList& extensions() const { return extensionList; }
+    const QString& serviceName() const { return service; }
+    const QString& objectPath() const { return object; }
+    const QString& interfaceName() const { return iface; }
+    const QString& methodName() const { return method; }
+    const QString& appName() const { return app; }
+    bool flag() const { return flagSet; }
 
-    void setExtensions(const QStringList& extensions) { m_extensions = extensions; }
-    void setServiceName(const QString& name) { m_serviceName = name; }
-    void setObjectPath(const QString& path) { m_objectPath = path; }
-    void setInterfaceName(const QString& name) { m_interfaceName = name; }
-    void setMethodName(const QString& name) { m_methodName = name; }
-    void setAppName(const QString& name) { m_appName = name; }
-    void setFlag(bool flag) { m_flag = flag; }
+    void setExtensions(const QStringList& extensions) { extensionList = extensions; }
+    void setServiceName(const QString& name) { service = name; }
+    void setObjectPath(const QString& path) { object = path; }
+    void setInterfaceName(const QString& name) { iface = name; }
+    void setMethodName(const QString& name) { method = name; }
+    void setAppName(const QString& name) { app = name; }
+    void setFlag(bool flag) { flagSet = flag; }
 
     // Descriptors name the same application when their service names match.
     bool operator==(const Service& other) const;
@@ -42,17 +41,15 @@ public:
     static Service fromAppName(const QString& appName);
 
 private:
-    QStringList m_extensions;
-    QString m_serviceName;
-    QString m_objectPath;
-    QString m_interfaceName;
-    QString m_methodName;
-    QString m_appName;
-    bool m_flag;
+    QStringList extensionList;
+    QString service;
+    QString object;
+    QString iface;
+    QString method;
+    QString app;
+    bool flagSet = false;
 };
 
 typedef QVector<Service> Services;
 
 } // namespace sys
-
-#endif

@@ -1,7 +1,5 @@
 #include "platform/sys/serviceconfig.h"
 
-#include "platform/sys/configtable.h"
-
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -9,31 +7,24 @@
 namespace sys {
 
 namespace {
-const char CREATE_TABLE[] =
-    "create table if not exists services (extension text primary key, service text, "
-    "object text, interface text, method text, app text )";
-const char CREATE_INDEX[] = "create index if not exists key_index on services (extension) ";
-const char WRITE_SERVICE[] =
+
+const char WriteService[] =
     "insert or replace into services (extension, service, object, interface, method, app)"
     "  values (?, ?, ?, ?, ?, ?)";
-const char SELECT_SERVICE[] =
+const char SelectService[] =
     "select service, object, interface, method, app from services where extension = ?";
 
-const char VEXA_READER[] = "vexa_reader";
-const char TEXT_EDITOR[] = "text_editor";
-const char OFFICE_VIEWER[] = "office_viewer";
-}
+const char VexaReader[] = "vexa_reader";
+const char TextEditor[] = "text_editor";
+const char OfficeViewer[] = "office_viewer";
 
-bool ServiceConfig::makeSureTableExist(QSqlDatabase& db)
-{
-    return ConfigTable::create(db, CREATE_TABLE, CREATE_INDEX);
-}
+} // namespace
 
 bool ServiceConfig::registerService(QSqlDatabase& db, const QString& extension,
                                     const Service& service)
 {
     QSqlQuery query(db);
-    if (!query.prepare(QLatin1String(WRITE_SERVICE)))
+    if (!query.prepare(QLatin1String(WriteService)))
         return false;
     query.addBindValue(extension);
     query.addBindValue(service.serviceName());
@@ -48,7 +39,7 @@ bool ServiceConfig::queryService(QSqlDatabase& db, const QString& extension,
                                  Service& service)
 {
     QSqlQuery query(db);
-    if (!query.prepare(QLatin1String(SELECT_SERVICE)))
+    if (!query.prepare(QLatin1String(SelectService)))
         return false;
     query.addBindValue(extension);
     if (!query.exec() || !query.next())
@@ -61,19 +52,19 @@ bool ServiceConfig::queryService(QSqlDatabase& db, const QString& extension,
 
 const Service& ServiceConfig::vexaReaderService()
 {
-    static const Service service = Service::fromAppName(QLatin1String(VEXA_READER));
+    static const Service service = Service::fromAppName(QLatin1String(VexaReader));
     return service;
 }
 
 const Service& ServiceConfig::writePadService()
 {
-    static const Service service = Service::fromAppName(QLatin1String(TEXT_EDITOR));
+    static const Service service = Service::fromAppName(QLatin1String(TextEditor));
     return service;
 }
 
 const Service& ServiceConfig::officeViewerService()
 {
-    static const Service service = Service::fromAppName(QLatin1String(OFFICE_VIEWER));
+    static const Service service = Service::fromAppName(QLatin1String(OfficeViewer));
     return service;
 }
 

@@ -1,5 +1,4 @@
-#ifndef SYS_SERVICECONFIG_H
-#define SYS_SERVICECONFIG_H
+#pragma once
 
 #include "platform/sys/service.h"
 
@@ -13,8 +12,6 @@ namespace sys {
 class ServiceConfig
 {
 public:
-    static bool makeSureTableExist(QSqlDatabase& db);
-
     // Binds the extension to the service (the row is replaced).
     static bool registerService(QSqlDatabase& db, const QString& extension,
                                 const Service& service);
@@ -28,5 +25,3 @@ public:
 };
 
 } // namespace sys
-
-#endif

@@ -1,5 +1,7 @@
 #include "platform/sys/sysstatus.h"
 
+#include "platform/logging.h"
+#include "platform/sys/dbusnames.h"
 #include "platform/sys/displayrotation.h"
 
 #include <QDBusMessage>
@@ -13,19 +15,24 @@ namespace sys {
 
 namespace {
 
-const char* const kService = "com.vexa.service.system_manager";
-const char* const kObject = "/com/vexa/object/system_manager";
-const char* const kInterface = "com.vexa.interface.system_manager";
-
 // Read by the device's start scripts at the next start.
-const char* const kScreenSettingsFile = "/root/Settings/screen";
-const char* const kDisplayVariable = "QWS_DISPLAY";
-const char* const kDefaultDisplay = "Transformed:Rot%1:VexaScreen:/dev/mem";
-const char* const kSdCardNode = "/dev/sdmmc";
+const char ScreenSettingsFile[] = "/root/Settings/screen";
+const char DisplayVariable[] = "QWS_DISPLAY";
+const char DefaultDisplay[] = "Transformed:Rot%1:VexaScreen:/dev/mem";
+const char SdCardNode[] = "/dev/sdmmc";
 
 // The Wi-Fi adapter of the device is named like an Ethernet interface.
-const char* const kWifiInterfaceMark = "eth";
-const char* const kModemInterfaceMark = "ppp";
+const char WifiInterfaceMark[] = "eth";
+const char ModemInterfaceMark[] = "ppp";
+
+QDBusMessage methodCall(const QString& method, const QVariantList& args)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QLatin1String(dbus::SystemManagerService), QLatin1String(dbus::SystemManagerObject),
+        QLatin1String(dbus::SystemManagerInterface), method);
+    message.setArguments(args);
+    return message;
+}
 
 QVariant unwrapped(const QVariant& value)
 {
@@ -55,7 +62,7 @@ SysStatus& SysStatus::instance()
 }
 
 SysStatus::SysStatus()
-    : m_bus(QDBusConnection::systemBus())
+    : bus(QDBusConnection::systemBus())
 {
     subscribe("mountTreeSignal", SLOT(onMountTreeChanged(bool, QString)),
               "\nCan not connect the mountTreeSignal!\n");
@@ -109,17 +116,16 @@ SysStatus::~SysStatus() = default;
 
 void SysStatus::subscribe(const char* signal, const char* slot, const char* failure)
 {
-    if (!m_bus.connect(QLatin1String(kService), QLatin1String(kObject), QLatin1String(kInterface),
-                       QLatin1String(signal), this, slot))
-        qWarning("%s", failure);
+    if (!bus.connect(QLatin1String(dbus::SystemManagerService),
+                     QLatin1String(dbus::SystemManagerObject),
+                     QLatin1String(dbus::SystemManagerInterface), QLatin1String(signal), this,
+                     slot))
+        qCWarning(lcSys, "%s", failure);
 }
 
 QDBusMessage SysStatus::call(const QString& method, const QVariantList& args)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        QLatin1String(kService), QLatin1String(kObject), QLatin1String(kInterface), method);
-    message.setArguments(args);
-    return m_bus.call(message, QDBus::Block, -1);
+    return bus.call(methodCall(method, args), QDBus::Block, -1);
 }
 
 bool SysStatus::callForBool(const QString& method, const QVariantList& args)
@@ -129,17 +135,17 @@ bool SysStatus::callForBool(const QString& method, const QVariantList& args)
     case QDBusMessage::ReplyMessage:
         return !reply.arguments().isEmpty() && unwrapped(reply.arguments().first()).toBool();
     case QDBusMessage::ErrorMessage:
-        qWarning("%s", qPrintable(reply.errorMessage()));
+        qCWarning(lcSys, "%s", qPrintable(reply.errorMessage()));
         return false;
     default:
         return false;
     }
 }
 
-void SysStatus::setSystemBusy(bool busy, bool indicator)
+void SysStatus::setSystemBusy(bool on, bool indicator)
 {
-    m_busy = busy;
-    call(QStringLiteral("setSystemBusy"), {busy, indicator});
+    busy = on;
+    call(QStringLiteral("setSystemBusy"), {on, indicator});
 }
 
 bool SysStatus::setSuspendInterval(int ms)
@@ -181,7 +187,7 @@ bool SysStatus::batteryStatus(int& left, int& status)
 {
     const QDBusMessage reply = call(QStringLiteral("batteryStatus"));
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        qWarning("%s", qPrintable(reply.errorMessage()));
+        qCWarning(lcSys, "%s", qPrintable(reply.errorMessage()));
         return false;
     }
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() < 3)
@@ -206,21 +212,21 @@ int SysStatus::screenTransformation() const
 bool SysStatus::setScreenTransformation(int degree)
 {
     if (degree != 0 && degree != 90 && degree != 180 && degree != 270) {
-        qWarning("Screen rotation %d is not a quarter turn", degree);
+        qCWarning(lcSys, "Screen rotation %d is not a quarter turn", degree);
         return false;
     }
     DisplayRotation::setDegrees(degree);
 
-    QSaveFile file{QString::fromLatin1(kScreenSettingsFile)};
+    QSaveFile file{QString::fromLatin1(ScreenSettingsFile)};
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        qWarning("Could not open %s for writing", kScreenSettingsFile);
+        qCWarning(lcSys, "Could not open %s for writing", ScreenSettingsFile);
         return false;
     }
     const QByteArray rotation = QByteArray::number(degree);
-    const QByteArray current = qgetenv(kDisplayVariable);
+    const QByteArray current = qgetenv(DisplayVariable);
     QByteArray display;
     if (current.isEmpty()) {
-        display = QByteArray(kDefaultDisplay).replace("%1", rotation);
+        display = QByteArray(DefaultDisplay).replace("%1", rotation);
     } else {
         QString value = QString::fromLocal8Bit(current);
         value.replace(QRegularExpression(QStringLiteral(":Rot[0-9]+")),
@@ -229,7 +235,7 @@ bool SysStatus::setScreenTransformation(int degree)
     }
     file.write("export QWS_DISPLAY=" + shellWord(display));
     if (!file.commit()) {
-        qWarning("Could not write %s", kScreenSettingsFile);
+        qCWarning(lcSys, "Could not write %s", ScreenSettingsFile);
         return false;
     }
     return true;
@@ -237,7 +243,7 @@ bool SysStatus::setScreenTransformation(int degree)
 
 bool SysStatus::isSDMounted() const
 {
-    return QFile::exists(QLatin1String(kSdCardNode));
+    return QFile::exists(QLatin1String(SdCardNode));
 }
 
 QString SysStatus::currentConnection() const
@@ -246,9 +252,9 @@ QString SysStatus::currentConnection() const
     for (const QNetworkInterface& iface : interfaces) {
         if (!(iface.flags() & QNetworkInterface::IsUp) || iface.addressEntries().isEmpty())
             continue;
-        if (iface.name().contains(QLatin1String(kWifiInterfaceMark)))
+        if (iface.name().contains(QLatin1String(WifiInterfaceMark)))
             return QStringLiteral("wifi");
-        if (iface.name().contains(QLatin1String(kModemInterfaceMark)))
+        if (iface.name().contains(QLatin1String(ModemInterfaceMark)))
             return QStringLiteral("3g");
     }
     return QString();

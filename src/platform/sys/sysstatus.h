@@ -24,8 +24,8 @@ public:
 
     // The reply is ignored and nothing is reported: callers only bracket
     // long work with it. The flag is stored before the call goes out.
-    void setSystemBusy(bool busy, bool indicator);
-    bool systemBusy() const { return m_busy; }
+    void setSystemBusy(bool on, bool indicator);
+    bool systemBusy() const { return busy; }
 
     bool setSuspendInterval(int ms);
     bool setShutdownInterval(int ms);
@@ -112,8 +112,8 @@ private:
     QDBusMessage call(const QString& method, const QVariantList& args = {});
     bool callForBool(const QString& method, const QVariantList& args = {});
 
-    QDBusConnection m_bus;
-    bool m_busy = true;
+    QDBusConnection bus;
+    bool busy = true;
 };
 
 } // namespace sys

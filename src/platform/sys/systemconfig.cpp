@@ -1,18 +1,13 @@
 #include "platform/sys/systemconfig.h"
 
+#include "platform/logging.h"
+#include "platform/sys/configtable.h"
 #include "platform/sys/deviceconfig.h"
-#include "platform/sys/dialupconfig.h"
-#include "platform/sys/dictconfig.h"
-#include "platform/sys/fontconfig.h"
 #include "platform/sys/localeconfig.h"
-#include "platform/sys/miscconfig.h"
-#include "platform/sys/pageturningconfig.h"
 #include "platform/sys/pmconfig.h"
 #include "platform/sys/serviceconfig.h"
-#include "platform/sys/volumeconfig.h"
 #include "platform/sys/wificonfig.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -20,28 +15,20 @@
 namespace sys {
 
 namespace {
-const char DRIVER[] = "QSQLITE";
-const char CONNECTION_NAME[] = "system_config";
-const char DATABASE_FILE[] = "system_config.db";
-}
+
+const char Driver[] = "QSQLITE";
+const char ConnectionName[] = "system_config";
+const char DatabaseFile[] = "system_config.db";
+
+} // namespace
 
 SystemConfig::SystemConfig()
-    : m_db(nullptr)
 {
     open();
     // The device's other applications rely on every table existing, in
     // this order; failures leave the reads at their defaults.
-    DictConfig::makeSureTableExist(*m_db);
-    PMConfig::makeSureTableExist(*m_db);
-    LocaleConfig::makeSureTableExist(*m_db);
-    ServiceConfig::makeSureTableExist(*m_db);
-    VolumeConfig::makeSureTableExist(*m_db);
-    WifiConfig::makeSureTableExist(*m_db);
-    DialupConfig::makeSureTableExist(*m_db);
-    DeviceConfig::makeSureTableExist(*m_db);
-    PageTurningConfig::makeSureTableExist(*m_db);
-    FontConfig::makeSureTableExist(*m_db);
-    MiscConfig::makeSureTableExist(*m_db);
+    for (int i = 0; i < ConfigTable::Count; ++i)
+        ConfigTable::All[i]->create(*db);
 }
 
 SystemConfig::~SystemConfig()
@@ -51,26 +38,26 @@ SystemConfig::~SystemConfig()
 
 QString SystemConfig::connectionName()
 {
-    return QLatin1String(CONNECTION_NAME);
+    return QLatin1String(ConnectionName);
 }
 
 QString SystemConfig::databasePath()
 {
-    return QDir::home().filePath(QLatin1String(DATABASE_FILE));
+    return QDir::home().filePath(QLatin1String(DatabaseFile));
 }
 
 bool SystemConfig::open()
 {
-    if (!m_db) {
-        m_db = new QSqlDatabase(QSqlDatabase::addDatabase(QLatin1String(DRIVER),
-                                                          connectionName()));
-        m_db->setDatabaseName(databasePath());
+    if (!db) {
+        db = new QSqlDatabase(
+            QSqlDatabase::addDatabase(QLatin1String(Driver), connectionName()));
+        db->setDatabaseName(databasePath());
     }
-    if (m_db->isOpen())
+    if (db->isOpen())
         return true;
-    if (!m_db->open()) {
-        qDebug() << "system config: cannot open" << m_db->databaseName() << ":"
-                 << m_db->lastError().text();
+    if (!db->open()) {
+        qCDebug(lcConfig) << "system config: cannot open" << db->databaseName() << ":"
+                          << db->lastError().text();
         return false;
     }
     return true;
@@ -80,41 +67,41 @@ void SystemConfig::close()
 {
     // Also after a failed open: the connection must not stay registered,
     // or the next store would replace it under a live object.
-    if (!m_db)
+    if (!db)
         return;
-    m_db->close();
-    delete m_db;
-    m_db = nullptr;
+    db->close();
+    delete db;
+    db = nullptr;
     QSqlDatabase::removeDatabase(connectionName());
 }
 
 bool SystemConfig::isOpen() const
 {
-    return m_db && m_db->isOpen();
+    return db && db->isOpen();
 }
 
 int SystemConfig::suspendInterval()
 {
-    if (!m_db)
+    if (!db)
         return PMConfig::defaultSuspendInterval();
-    return PMConfig::suspendInterval(*m_db);
+    return PMConfig::suspendInterval(*db);
 }
 
 bool SystemConfig::setSuspendInterval(int ms)
 {
-    return m_db && PMConfig::setSuspendInterval(*m_db, ms);
+    return db && PMConfig::setSuspendInterval(*db, ms);
 }
 
 int SystemConfig::shutdownInterval()
 {
-    if (!m_db)
+    if (!db)
         return PMConfig::defaultShutdownInterval();
-    return PMConfig::shutdownInterval(*m_db);
+    return PMConfig::shutdownInterval(*db);
 }
 
 bool SystemConfig::setShutdownInterval(int ms)
 {
-    return m_db && PMConfig::setShutdownInterval(*m_db, ms);
+    return db && PMConfig::setShutdownInterval(*db, ms);
 }
 
 bool SystemConfig::setLocale(const QLocale& locale)
@@ -134,12 +121,12 @@ QString SystemConfig::version()
 
 QString SystemConfig::deviceId()
 {
-    return m_db ? DeviceConfig::deviceId(*m_db) : QString();
+    return db ? DeviceConfig::deviceId(*db) : QString();
 }
 
 QString SystemConfig::serialNumber()
 {
-    return m_db ? DeviceConfig::serialNumber(*m_db) : QString();
+    return db ? DeviceConfig::serialNumber(*db) : QString();
 }
 
 QString SystemConfig::memInfo()
@@ -172,23 +159,23 @@ bool SystemConfig::officeViewerService(Service& service)
 
 bool SystemConfig::registerService(const QString& extension, const Service& service)
 {
-    return m_db && ServiceConfig::registerService(*m_db, extension, service);
+    return db && ServiceConfig::registerService(*db, extension, service);
 }
 
 bool SystemConfig::queryService(const QString& extension, Service& service)
 {
-    return m_db && ServiceConfig::queryService(*m_db, extension, service);
+    return db && ServiceConfig::queryService(*db, extension, service);
 }
 
 bool SystemConfig::loadWifiProfiles(QList<QVariantMap>& profiles)
 {
     profiles.clear();
-    return m_db && WifiConfig::loadProfiles(*m_db, profiles);
+    return db && WifiConfig::loadProfiles(*db, profiles);
 }
 
 bool SystemConfig::saveWifiProfiles(const QList<QVariantMap>& profiles)
 {
-    return m_db && WifiConfig::saveProfiles(*m_db, profiles);
+    return db && WifiConfig::saveProfiles(*db, profiles);
 }
 
 } // namespace sys

@@ -1,5 +1,4 @@
-#ifndef SYS_SYSTEMCONFIG_H
-#define SYS_SYSTEMCONFIG_H
+#pragma once
 
 #include "platform/sys/service.h"
 
@@ -60,9 +59,7 @@ public:
 private:
     Q_DISABLE_COPY(SystemConfig)
 
-    QSqlDatabase* m_db;
+    QSqlDatabase* db = nullptr;
 };
 
 } // namespace sys
-
-#endif

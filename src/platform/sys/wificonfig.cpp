@@ -1,9 +1,8 @@
 #include "platform/sys/wificonfig.h"
 
-#include "platform/sys/configtable.h"
+#include "platform/logging.h"
 
 #include <QDataStream>
-#include <QDebug>
 #include <QIODevice>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -12,41 +11,36 @@
 namespace sys {
 
 namespace {
-const char CREATE_TABLE[] =
-    "create table if not exists wifi_conf (key integer primary key, value blob)";
-const char DELETE_ALL[] = "delete from wifi_conf";
-const char INSERT_PROFILE[] = "insert into wifi_conf (key, value) values(?, ?)";
-const char SELECT_PROFILES[] = "select key, value from wifi_conf order by key";
+
+const char DeleteAll[] = "delete from wifi_conf";
+const char InsertProfile[] = "insert into wifi_conf (key, value) values(?, ?)";
+const char SelectProfiles[] = "select key, value from wifi_conf order by key";
 
 // Fixed, so that profiles stay readable whatever Qt the device runs later.
-const QDataStream::Version STREAM_VERSION = QDataStream::Qt_5_0;
-}
+const QDataStream::Version StreamVersion = QDataStream::Qt_5_0;
 
-bool WifiConfig::makeSureTableExist(QSqlDatabase& db)
-{
-    return ConfigTable::create(db, CREATE_TABLE);
-}
+} // namespace
 
 bool WifiConfig::saveProfiles(QSqlDatabase& db, const QList<QVariantMap>& profiles)
 {
     if (!db.transaction()) {
-        qDebug() << "wifi_conf: no transaction:" << db.lastError().text();
+        qCDebug(lcConfig) << "wifi_conf: no transaction:" << db.lastError().text();
         return false;
     }
     QSqlQuery query(db);
-    bool ok = query.exec(QLatin1String(DELETE_ALL))
-              && query.prepare(QLatin1String(INSERT_PROFILE));
+    bool ok = query.exec(QLatin1String(DeleteAll))
+              && query.prepare(QLatin1String(InsertProfile));
     for (int i = 0; ok && i < profiles.size(); ++i) {
         QByteArray blob;
         QDataStream out(&blob, QIODevice::WriteOnly);
-        out.setVersion(STREAM_VERSION);
+        out.setVersion(StreamVersion);
         out << profiles.at(i);
         query.addBindValue(i);
         query.addBindValue(blob);
         ok = query.exec();
     }
     if (!ok) {
-        qDebug() << "wifi_conf: saving failed:" << query.lastError().text();
+        qCDebug(lcConfig) << "wifi_conf: saving failed:" << query.lastError().text();
         db.rollback();
         return false;
     }
@@ -57,16 +51,16 @@ bool WifiConfig::loadProfiles(QSqlDatabase& db, QList<QVariantMap>& profiles)
 {
     profiles.clear();
     QSqlQuery query(db);
-    if (!query.exec(QLatin1String(SELECT_PROFILES)))
+    if (!query.exec(QLatin1String(SelectProfiles)))
         return false;
     while (query.next()) {
         const QByteArray blob = query.value(1).toByteArray();
         QDataStream in(blob);
-        in.setVersion(STREAM_VERSION);
+        in.setVersion(StreamVersion);
         QVariantMap profile;
         in >> profile;
         if (in.status() != QDataStream::Ok) {
-            qWarning() << "wifi_conf: row" << query.value(0).toInt() << "does not decode";
+            qCWarning(lcConfig) << "wifi_conf: row" << query.value(0).toInt() << "does not decode";
             continue;
         }
         profiles.append(profile);

@@ -1,5 +1,4 @@
-#ifndef SYS_WIFICONFIG_H
-#define SYS_WIFICONFIG_H
+#pragma once
 
 #include <QList>
 #include <QVariantMap>
@@ -14,8 +13,6 @@ namespace sys {
 class WifiConfig
 {
 public:
-    static bool makeSureTableExist(QSqlDatabase& db);
-
     // Replaces the stored list as a whole; on failure the old list stays.
     static bool saveProfiles(QSqlDatabase& db, const QList<QVariantMap>& profiles);
     // Rows that do not decode are skipped with a warning.
@@ -23,5 +20,3 @@ public:
 };
 
 } // namespace sys
-
-#endif

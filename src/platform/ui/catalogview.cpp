@@ -18,47 +18,47 @@ const QString CatalogView::RECYCLE_UP = QStringLiteral("recycle_up");
 const QString CatalogView::RECYCLE_DOWN = QStringLiteral("recycle_down");
 const QString CatalogView::RECYCLE_LEFT = QStringLiteral("recycle_left");
 const QString CatalogView::RECYCLE_RIGHT = QStringLiteral("recycle_right");
-const char* const CatalogView::FOCUS_PROPERTY = "catalogFocus";
+const char* const CatalogView::FocusProperty = "catalogFocus";
 
 CatalogView::CatalogView(QWidget* parent)
     : QWidget(parent)
-    , layout_(new QVBoxLayout(this))
+    , rowsLayout(new QVBoxLayout(this))
 {
-    layout_->setContentsMargins(0, 0, 0, 0);
-    layout_->setSpacing(2);
+    rowsLayout->setContentsMargins(0, 0, 0, 0);
+    rowsLayout->setSpacing(2);
     setFocusPolicy(Qt::NoFocus);
 }
 
 void CatalogView::addRow(const QList<QAbstractButton*>& buttons)
 {
-    auto* row_layout = new QHBoxLayout;
-    row_layout->setContentsMargins(0, 0, 0, 0);
-    row_layout->setSpacing(2);
+    auto* rowLayout = new QHBoxLayout;
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    rowLayout->setSpacing(2);
     for (QAbstractButton* b : buttons) {
         b->setParent(this);
-        b->setProperty(FOCUS_PROPERTY, false);
-        row_layout->addWidget(b, qMax(1, b->sizePolicy().horizontalStretch()));
+        b->setProperty(FocusProperty, false);
+        rowLayout->addWidget(b, qMax(1, b->sizePolicy().horizontalStretch()));
     }
-    layout_->addLayout(row_layout);
-    rows_ << buttons;
+    rowsLayout->addLayout(rowLayout);
+    rows << buttons;
 }
 
 int CatalogView::columnCount(int row) const
 {
-    return row >= 0 && row < rows_.size() ? rows_.at(row).size() : 0;
+    return row >= 0 && row < rows.size() ? rows.at(row).size() : 0;
 }
 
 QAbstractButton* CatalogView::item(int row, int column) const
 {
     if (column < 0 || column >= columnCount(row))
         return nullptr;
-    return rows_.at(row).at(column);
+    return rows.at(row).at(column);
 }
 
 bool CatalogView::findItem(const QAbstractButton* button, int* row, int* column) const
 {
-    for (int r = 0; r < rows_.size(); ++r) {
-        const int c = rows_.at(r).indexOf(const_cast<QAbstractButton*>(button));
+    for (int r = 0; r < rows.size(); ++r) {
+        const int c = rows.at(r).indexOf(const_cast<QAbstractButton*>(button));
         if (c >= 0) {
             *row = r;
             *column = c;
@@ -68,26 +68,26 @@ bool CatalogView::findItem(const QAbstractButton* button, int* row, int* column)
     return false;
 }
 
-bool CatalogView::parseRelation(const QString& relation, int* side, bool* both_ways)
+bool CatalogView::parseRelation(const QString& relation, int* side, bool* bothWays)
 {
     static const struct {
         const QString* name;
         int side;
-        bool both_ways;
+        bool bothWays;
     } relations[] = {
-        {&UP, SIDE_UP, false},
-        {&DOWN, SIDE_DOWN, false},
-        {&LEFT, SIDE_LEFT, false},
-        {&RIGHT, SIDE_RIGHT, false},
-        {&RECYCLE_UP, SIDE_UP, true},
-        {&RECYCLE_DOWN, SIDE_DOWN, true},
-        {&RECYCLE_LEFT, SIDE_LEFT, true},
-        {&RECYCLE_RIGHT, SIDE_RIGHT, true},
+        {&UP, SideUp, false},
+        {&DOWN, SideDown, false},
+        {&LEFT, SideLeft, false},
+        {&RIGHT, SideRight, false},
+        {&RECYCLE_UP, SideUp, true},
+        {&RECYCLE_DOWN, SideDown, true},
+        {&RECYCLE_LEFT, SideLeft, true},
+        {&RECYCLE_RIGHT, SideRight, true},
     };
     for (const auto& r : relations) {
         if (*r.name == relation) {
             *side = r.side;
-            *both_ways = r.both_ways;
+            *bothWays = r.bothWays;
             return true;
         }
     }
@@ -97,51 +97,51 @@ bool CatalogView::parseRelation(const QString& relation, int* side, bool* both_w
 int CatalogView::opposite(int side)
 {
     switch (side) {
-    case SIDE_UP:
-        return SIDE_DOWN;
-    case SIDE_DOWN:
-        return SIDE_UP;
-    case SIDE_LEFT:
-        return SIDE_RIGHT;
+    case SideUp:
+        return SideDown;
+    case SideDown:
+        return SideUp;
+    case SideLeft:
+        return SideRight;
     default:
-        return SIDE_LEFT;
+        return SideLeft;
     }
 }
 
 void CatalogView::setNeighbor(CatalogView* view, const QString& relation)
 {
     int side = 0;
-    bool both_ways = false;
-    if (!parseRelation(relation, &side, &both_ways)) {
+    bool bothWays = false;
+    if (!parseRelation(relation, &side, &bothWays)) {
         qWarning() << "CatalogView: unknown neighbour relation" << relation;
         return;
     }
     if (view == this)
         view = nullptr;
-    neighbors_[side] = view;
-    if (!view || !both_ways)
+    neighbors[side] = view;
+    if (!view || !bothWays)
         return;
     // Back the other way, and close the ring where nothing else is linked,
     // so that moving on past the far edge comes round again.
-    view->neighbors_[opposite(side)] = this;
-    if (!view->neighbors_[side])
-        view->neighbors_[side] = this;
-    if (!neighbors_[opposite(side)])
-        neighbors_[opposite(side)] = view;
+    view->neighbors[opposite(side)] = this;
+    if (!view->neighbors[side])
+        view->neighbors[side] = this;
+    if (!neighbors[opposite(side)])
+        neighbors[opposite(side)] = view;
 }
 
 CatalogView* CatalogView::neighbor(const QString& side) const
 {
     int s = 0;
-    bool both_ways = false;
-    if (!parseRelation(side, &s, &both_ways))
+    bool bothWays = false;
+    if (!parseRelation(side, &s, &bothWays))
         return nullptr;
-    return neighbors_[s];
+    return neighbors[s];
 }
 
 QAbstractButton* CatalogView::focusItem() const
 {
-    return item(focus_row_, focus_column_);
+    return item(focusRow, focusColumn);
 }
 
 void CatalogView::setFocusItem(int row, int column)
@@ -152,11 +152,11 @@ void CatalogView::setFocusItem(int row, int column)
         return;
     setHighlight(previous, false);
     if (next) {
-        focus_row_ = row;
-        focus_column_ = column;
+        focusRow = row;
+        focusColumn = column;
         setHighlight(next, true);
     } else {
-        focus_row_ = focus_column_ = -1;
+        focusRow = focusColumn = -1;
     }
     emit focusItemChanged(next);
 }
@@ -180,7 +180,7 @@ void CatalogView::setHighlight(QAbstractButton* button, bool on)
 {
     if (!button)
         return;
-    button->setProperty(FOCUS_PROPERTY, on);
+    button->setProperty(FocusProperty, on);
     // Style sheets read dynamic properties only when the widget is polished.
     button->style()->unpolish(button);
     button->style()->polish(button);
@@ -196,22 +196,22 @@ int CatalogView::centreX(int row, int column) const
 // The column of row whose key lies closest to x (window coordinates). Before
 // the view is laid out geometry means nothing, so the position is taken
 // proportionally from the column we came from.
-int CatalogView::nearestColumn(int row, int x, int fallback_column, int fallback_count) const
+int CatalogView::nearestColumn(int row, int x, int fallbackColumn, int fallbackCount) const
 {
     const int count = columnCount(row);
     if (count == 0)
         return -1;
     if (!isVisible() || x < 0) {
-        if (fallback_count <= 0)
+        if (fallbackCount <= 0)
             return 0;
-        return qBound(0, fallback_column * count / fallback_count, count - 1);
+        return qBound(0, fallbackColumn * count / fallbackCount, count - 1);
     }
     int best = 0;
-    int best_distance = INT_MAX;
+    int bestDistance = INT_MAX;
     for (int c = 0; c < count; ++c) {
         const int d = qAbs(centreX(row, c) - x);
-        if (d < best_distance) {
-            best_distance = d;
+        if (d < bestDistance) {
+            bestDistance = d;
             best = c;
         }
     }
@@ -221,86 +221,86 @@ int CatalogView::nearestColumn(int row, int x, int fallback_column, int fallback
 // Focus arrives from a neighbour moving towards `side`'s opposite edge.
 void CatalogView::enterFrom(int side, int x, int row, int column, int count)
 {
-    if (rows_.isEmpty())
+    if (rows.isEmpty())
         return;
     switch (side) {
-    case SIDE_DOWN: // came down from above: enter the top row
+    case SideDown: // came down from above: enter the top row
         setFocusItem(0, nearestColumn(0, x, column, count));
         break;
-    case SIDE_UP:
-        setFocusItem(rows_.size() - 1, nearestColumn(rows_.size() - 1, x, column, count));
+    case SideUp:
+        setFocusItem(rows.size() - 1, nearestColumn(rows.size() - 1, x, column, count));
         break;
-    case SIDE_RIGHT:
-        setFocusItem(qMin(row, rows_.size() - 1), 0);
+    case SideRight:
+        setFocusItem(qMin(row, rows.size() - 1), 0);
         break;
-    case SIDE_LEFT:
-        setFocusItem(qMin(row, rows_.size() - 1), columnCount(qMin(row, rows_.size() - 1)) - 1);
+    case SideLeft:
+        setFocusItem(qMin(row, rows.size() - 1), columnCount(qMin(row, rows.size() - 1)) - 1);
         break;
     }
 }
 
-CatalogView* CatalogView::moveFocus(int arrow_key)
+CatalogView* CatalogView::moveFocus(int arrowKey)
 {
     if (!focusItem())
         return nullptr;
     int side = 0;
-    switch (arrow_key) {
+    switch (arrowKey) {
     case Qt::Key_Up:
-        side = SIDE_UP;
+        side = SideUp;
         break;
     case Qt::Key_Down:
-        side = SIDE_DOWN;
+        side = SideDown;
         break;
     case Qt::Key_Left:
-        side = SIDE_LEFT;
+        side = SideLeft;
         break;
     case Qt::Key_Right:
-        side = SIDE_RIGHT;
+        side = SideRight;
         break;
     default:
         return nullptr;
     }
 
-    const int row = focus_row_;
-    const int column = focus_column_;
+    const int row = focusRow;
+    const int column = focusColumn;
     const int count = columnCount(row);
     const int x = isVisible() ? centreX(row, column) : -1;
 
-    if (side == SIDE_LEFT && column > 0) {
+    if (side == SideLeft && column > 0) {
         setFocusItem(row, column - 1);
         return this;
     }
-    if (side == SIDE_RIGHT && column + 1 < count) {
+    if (side == SideRight && column + 1 < count) {
         setFocusItem(row, column + 1);
         return this;
     }
-    if (side == SIDE_UP && row > 0) {
+    if (side == SideUp && row > 0) {
         setFocusItem(row - 1, nearestColumn(row - 1, x, column, count));
         return this;
     }
-    if (side == SIDE_DOWN && row + 1 < rows_.size()) {
+    if (side == SideDown && row + 1 < rows.size()) {
         setFocusItem(row + 1, nearestColumn(row + 1, x, column, count));
         return this;
     }
 
     // At the edge: into the neighbour on that side, or wrap round.
-    CatalogView* next = neighbors_[side];
-    if (next && !next->rows_.isEmpty()) {
+    CatalogView* next = neighbors[side];
+    if (next && !next->rows.isEmpty()) {
         clearFocusItem();
         next->enterFrom(side, x, row, column, count);
         return next;
     }
     switch (side) {
-    case SIDE_LEFT:
+    case SideLeft:
         setFocusItem(row, count - 1);
         break;
-    case SIDE_RIGHT:
+    case SideRight:
         setFocusItem(row, 0);
         break;
-    case SIDE_UP:
-        setFocusItem(rows_.size() - 1, nearestColumn(rows_.size() - 1, x, column, count));
+    case SideUp:
+        setFocusItem(rows.size() - 1, nearestColumn(rows.size() - 1, x, column, count));
         break;
-    case SIDE_DOWN:
+    case SideDown:
         setFocusItem(0, nearestColumn(0, x, column, count));
         break;
     }

@@ -33,14 +33,14 @@ public:
 
     // The dynamic property set to true on the button that has the focus,
     // for style sheets: QPushButton[catalogFocus="true"].
-    static const char* const FOCUS_PROPERTY;
+    static const char* const FocusProperty;
 
     explicit CatalogView(QWidget* parent = nullptr);
 
     // Appends a row; the view takes the buttons as children. A button's
     // horizontal stretch (size policy) sets its width within the row.
     void addRow(const QList<QAbstractButton*>& buttons);
-    int rowCount() const { return rows_.size(); }
+    int rowCount() const { return rows.size(); }
     int columnCount(int row) const;
     QAbstractButton* item(int row, int column) const;
     bool findItem(const QAbstractButton* button, int* row, int* column) const;
@@ -58,25 +58,25 @@ public:
     // Moves the focus one step for Qt::Key_Up, Key_Down, Key_Left or
     // Key_Right; returns the view that holds the focus afterwards (this one
     // or a neighbour), or null for another key or when nothing is focused.
-    CatalogView* moveFocus(int arrow_key);
+    CatalogView* moveFocus(int arrowKey);
 
 signals:
     void focusItemChanged(QAbstractButton* button);
 
 private:
-    enum Side { SIDE_UP = 0, SIDE_DOWN, SIDE_LEFT, SIDE_RIGHT, SIDE_COUNT };
-    static bool parseRelation(const QString& relation, int* side, bool* both_ways);
+    enum Side { SideUp = 0, SideDown, SideLeft, SideRight, SideCount };
+    static bool parseRelation(const QString& relation, int* side, bool* bothWays);
     static int opposite(int side);
     void setHighlight(QAbstractButton* button, bool on);
     int centreX(int row, int column) const;
-    int nearestColumn(int row, int x, int fallback_column, int fallback_count) const;
+    int nearestColumn(int row, int x, int fallbackColumn, int fallbackCount) const;
     void enterFrom(int side, int x, int row, int column, int count);
 
-    QVBoxLayout* layout_;
-    QList<QList<QAbstractButton*>> rows_;
-    QPointer<CatalogView> neighbors_[SIDE_COUNT];
-    int focus_row_ = -1;
-    int focus_column_ = -1;
+    QVBoxLayout* rowsLayout;
+    QList<QList<QAbstractButton*>> rows;
+    QPointer<CatalogView> neighbors[SideCount];
+    int focusRow = -1;
+    int focusColumn = -1;
 };
 
 } // namespace ui

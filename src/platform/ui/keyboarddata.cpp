@@ -10,54 +10,54 @@ namespace {
 
 // Digits stay on the first row of both pages; the letters page also has
 // the characters file names need most.
-const char* const LETTER_ROWS[] = {
+const char* const LetterRows[] = {
     "1234567890",
     "qwertyuiop",
     "asdfghjkl-",
     "zxcvbnm_./",
 };
 
-const char* const SYMBOL_ROWS[] = {
+const char* const SymbolRows[] = {
     "1234567890",
     "!@#$%^&*()",
     "~`|\\{}[]<>",
     "\"',;:=+-_?",
 };
 
-const int ROWS = 4;
-const int COLUMNS = 10;
+const int Rows = 4;
+const int Columns = 10;
 
-const char* const SHIFT_LABEL = "Shift";
-const char* const CAPS_LABEL = "Caps";
-const char* const SYMBOLS_LABEL = "?123";
-const char* const LETTERS_LABEL = "abc";
-const char* const SPACE_LABEL = "Space";
-const char* const ENTER_LABEL = "Enter";
-const ushort LEFT_ARROW = 0x2190;
-const ushort RIGHT_ARROW = 0x2192;
-const ushort ERASE_LEFT = 0x232B;
+const char* const ShiftLabel = "Shift";
+const char* const CapsLabel = "Caps";
+const char* const SymbolsLabel = "?123";
+const char* const LettersLabel = "abc";
+const char* const SpaceLabel = "Space";
+const char* const EnterLabel = "Enter";
+const ushort LeftArrow = 0x2190;
+const ushort RightArrow = 0x2192;
+const ushort EraseLeft = 0x232B;
 
 } // namespace
 
 int KeyboardData::rowCount()
 {
-    return ROWS;
+    return Rows;
 }
 
 int KeyboardData::columnCount()
 {
-    return COLUMNS;
+    return Columns;
 }
 
-QList<QStringList> KeyboardData::rows(Page page, bool upper_case)
+QList<QStringList> KeyboardData::rows(Page page, bool upperCase)
 {
-    const char* const* source = page == SYMBOLS ? SYMBOL_ROWS : LETTER_ROWS;
+    const char* const* source = page == SYMBOLS ? SymbolRows : LetterRows;
     QList<QStringList> result;
-    for (int r = 0; r < ROWS; ++r) {
+    for (int r = 0; r < Rows; ++r) {
         QStringList row;
         const QString line = QString::fromLatin1(source[r]);
         for (const QChar c : line)
-            row << QString(upper_case && page == LETTERS ? c.toUpper() : c);
+            row << QString(upperCase && page == LETTERS ? c.toUpper() : c);
         result << row;
     }
     return result;
@@ -74,19 +74,19 @@ QString KeyboardData::controlLabel(KeyKind kind, Page page, ShiftState shift)
 {
     switch (kind) {
     case SHIFT:
-        return QString::fromLatin1(shift == CAPS_LOCK ? CAPS_LABEL : SHIFT_LABEL);
+        return QString::fromLatin1(shift == CAPS_LOCK ? CapsLabel : ShiftLabel);
     case PAGE:
-        return QString::fromLatin1(page == LETTERS ? SYMBOLS_LABEL : LETTERS_LABEL);
+        return QString::fromLatin1(page == LETTERS ? SymbolsLabel : LettersLabel);
     case CURSOR_LEFT:
-        return QString(QChar(LEFT_ARROW));
+        return QString(QChar(LeftArrow));
     case SPACE:
-        return QString::fromLatin1(SPACE_LABEL);
+        return QString::fromLatin1(SpaceLabel);
     case CURSOR_RIGHT:
-        return QString(QChar(RIGHT_ARROW));
+        return QString(QChar(RightArrow));
     case BACKSPACE:
-        return QString(QChar(ERASE_LEFT));
+        return QString(QChar(EraseLeft));
     case ENTER:
-        return QString::fromLatin1(ENTER_LABEL);
+        return QString::fromLatin1(EnterLabel);
     case CHARACTER:
         break;
     }

@@ -44,7 +44,7 @@ public:
 
     // The characters of one page, row by row; letters in upper case when
     // the keyboard is shifted.
-    static QList<QStringList> rows(Page page, bool upper_case);
+    static QList<QStringList> rows(Page page, bool upperCase);
 
     static QList<ControlKey> controlKeys();
 

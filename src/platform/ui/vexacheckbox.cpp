@@ -5,7 +5,7 @@
 namespace ui {
 
 namespace {
-const char* const CHECK_BOX_STYLE =
+const char* const CheckBoxStyle =
     "QCheckBox { spacing: 8px; }"
     "QCheckBox::indicator { width: 24px; height: 24px; }"
     "QCheckBox::indicator:unchecked { image: url(:/images/check_box_normal); }"
@@ -16,7 +16,7 @@ VexaCheckBox::VexaCheckBox(const QString& text, QWidget* parent)
     : QCheckBox(text, parent)
 {
     initResources();
-    setStyleSheet(QString::fromLatin1(CHECK_BOX_STYLE));
+    setStyleSheet(QString::fromLatin1(CheckBoxStyle));
 }
 
 void VexaCheckBox::selectOnClicked(bool select)

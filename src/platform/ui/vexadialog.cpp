@@ -15,14 +15,14 @@
 namespace ui {
 
 namespace {
-const int FRAME_WIDTH = 2;
-const int MIN_ITEM_HEIGHT = 36;
-const char* const CLOSE_ICON = ":/images/close.png";
+const int FrameWidth = 2;
+const int MinItemHeight = 36;
+const char* const CloseIcon = ":/images/close.png";
 }
 
 VexaDialog::VexaDialog(QWidget* parent, bool framed)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
-    , framed_(framed)
+    , drawsFrame(framed)
 {
     initResources();
 
@@ -32,40 +32,40 @@ VexaDialog::VexaDialog(QWidget* parent, bool framed)
     setPalette(pal);
     setAutoFillBackground(true);
 
-    title_bar_ = new QWidget(this);
-    QPalette bar = title_bar_->palette();
+    titleBarWidget = new QWidget(this);
+    QPalette bar = titleBarWidget->palette();
     bar.setColor(QPalette::Window, Qt::black);
-    title_bar_->setPalette(bar);
-    title_bar_->setAutoFillBackground(true);
-    title_bar_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    titleBarWidget->setPalette(bar);
+    titleBarWidget->setAutoFillBackground(true);
+    titleBarWidget->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
-    title_label_ = new VexaLabel(QString(), title_bar_);
-    title_label_->useTitleBarStyle();
-    close_button_ = new VexaPushButton(QIcon(QString::fromLatin1(CLOSE_ICON)), QString(), title_bar_);
-    close_button_->setFocusPolicy(Qt::NoFocus);
-    close_button_->setFlat(true);
-    close_button_->setIconSize(QSize(24, 24));
-    close_button_->setFixedSize(defaultItemHeight(), defaultItemHeight());
+    titleLabelWidget = new VexaLabel(QString(), titleBarWidget);
+    titleLabelWidget->useTitleBarStyle();
+    closeButtonWidget = new VexaPushButton(QIcon(QString::fromLatin1(CloseIcon)), QString(), titleBarWidget);
+    closeButtonWidget->setFocusPolicy(Qt::NoFocus);
+    closeButtonWidget->setFlat(true);
+    closeButtonWidget->setIconSize(QSize(24, 24));
+    closeButtonWidget->setFixedSize(defaultItemHeight(), defaultItemHeight());
 
-    auto* bar_layout = new QHBoxLayout(title_bar_);
-    bar_layout->setContentsMargins(0, 0, 0, 0);
-    bar_layout->setSpacing(0);
-    bar_layout->addWidget(title_label_, 1);
-    bar_layout->addWidget(close_button_);
+    auto* barLayout = new QHBoxLayout(titleBarWidget);
+    barLayout->setContentsMargins(0, 0, 0, 0);
+    barLayout->setSpacing(0);
+    barLayout->addWidget(titleLabelWidget, 1);
+    barLayout->addWidget(closeButtonWidget);
 
     auto* outer = new QVBoxLayout(this);
-    const int margin = framed_ ? FRAME_WIDTH : 0;
+    const int margin = drawsFrame ? FrameWidth : 0;
     outer->setContentsMargins(margin, margin, margin, margin);
     outer->setSpacing(0);
-    outer->addWidget(title_bar_);
-    vbox_ = new QVBoxLayout;
-    vbox_->setContentsMargins(4, 4, 4, 4);
-    outer->addLayout(vbox_, 1);
+    outer->addWidget(titleBarWidget);
+    contentLayout = new QVBoxLayout;
+    contentLayout->setContentsMargins(4, 4, 4, 4);
+    outer->addLayout(contentLayout, 1);
     // Room left over when the contents cannot grow goes below them, so the
     // title bar stays at the top.
     outer->addStretch(0);
 
-    connect(close_button_, &QPushButton::clicked, this, &VexaDialog::onCloseClicked);
+    connect(closeButtonWidget, &QPushButton::clicked, this, &VexaDialog::onCloseClicked);
 }
 
 VexaDialog::~VexaDialog()
@@ -75,18 +75,18 @@ VexaDialog::~VexaDialog()
 
 void VexaDialog::updateTitle(const QString& title)
 {
-    title_label_->setText(title);
+    titleLabelWidget->setText(title);
     setWindowTitle(title);
 }
 
 QString VexaDialog::title() const
 {
-    return title_label_->text();
+    return titleLabelWidget->text();
 }
 
 int VexaDialog::defaultItemHeight()
 {
-    return qMax(MIN_ITEM_HEIGHT, QFontMetrics(QApplication::font()).height() + 12);
+    return qMax(MinItemHeight, QFontMetrics(QApplication::font()).height() + 12);
 }
 
 void VexaDialog::onCloseClicked()
@@ -97,9 +97,9 @@ void VexaDialog::onCloseClicked()
 void VexaDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!watched_) {
+    if (!watched) {
         vexa::screen::watcher().addWatcher(this);
-        watched_ = true;
+        watched = true;
     }
 }
 
@@ -122,22 +122,22 @@ void VexaDialog::keyPressEvent(QKeyEvent* event)
 void VexaDialog::paintEvent(QPaintEvent* event)
 {
     QDialog::paintEvent(event);
-    if (!framed_)
+    if (!drawsFrame)
         return;
     QPainter p(this);
-    QPen pen(Qt::black, FRAME_WIDTH);
+    QPen pen(Qt::black, FrameWidth);
     pen.setJoinStyle(Qt::MiterJoin);
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(rect()).adjusted(FRAME_WIDTH / 2.0, FRAME_WIDTH / 2.0, -FRAME_WIDTH / 2.0,
-                                       -FRAME_WIDTH / 2.0));
+    p.drawRect(QRectF(rect()).adjusted(FrameWidth / 2.0, FrameWidth / 2.0, -FrameWidth / 2.0,
+                                       -FrameWidth / 2.0));
 }
 
 void VexaDialog::unwatch()
 {
-    if (!watched_)
+    if (!watched)
         return;
-    watched_ = false;
+    watched = false;
     vexa::screen::watcher().removeWatcher(this);
 }
 

@@ -30,12 +30,12 @@ public:
     // The standard height of a row: line edits, buttons, check boxes.
     static int defaultItemHeight();
 
-    bool isFramed() const { return framed_; }
-    QWidget* titleBar() const { return title_bar_; }
-    VexaLabel* titleLabel() const { return title_label_; }
-    VexaPushButton* closeButton() const { return close_button_; }
+    bool isFramed() const { return drawsFrame; }
+    QWidget* titleBar() const { return titleBarWidget; }
+    VexaLabel* titleLabel() const { return titleLabelWidget; }
+    VexaPushButton* closeButton() const { return closeButtonWidget; }
     // The layout below the title bar that holds the dialog's contents.
-    QVBoxLayout* vbox() const { return vbox_; }
+    QVBoxLayout* vbox() const { return contentLayout; }
 
 public slots:
     // The close button and Back (Escape) end here; rejects the dialog.
@@ -50,12 +50,12 @@ protected:
 private:
     void unwatch();
 
-    bool framed_;
-    bool watched_ = false;
-    QWidget* title_bar_;
-    VexaLabel* title_label_;
-    VexaPushButton* close_button_;
-    QVBoxLayout* vbox_;
+    bool drawsFrame;
+    bool watched = false;
+    QWidget* titleBarWidget;
+    VexaLabel* titleLabelWidget;
+    VexaPushButton* closeButtonWidget;
+    QVBoxLayout* contentLayout;
 };
 
 } // namespace ui

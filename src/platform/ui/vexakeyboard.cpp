@@ -13,13 +13,13 @@ namespace ui {
 namespace {
 
 // Where each key keeps the character it types (its label escapes '&').
-const char* const CHARACTER_PROPERTY = "keyCharacter";
+const char* const CharacterProperty = "keyCharacter";
 
 // Black on white for the panel; the focused key inverted, a locked or
 // pending shift drawn with a heavy border. Keys take no minimum width from
 // the window's style (the program's buttons are 140 px wide), so ten keys
 // fit a row of the 600 px screen.
-const char* const KEYBOARD_STYLE =
+const char* const KeyboardStyle =
     "QPushButton { background: white; color: black; border: 1px solid black; padding: 2px; min-width: 0px; }"
     "QPushButton:checked { border: 3px solid black; }"
     "QPushButton[catalogFocus=\"true\"] { background: black; color: white; }";
@@ -28,47 +28,47 @@ const char* const KEYBOARD_STYLE =
 
 VexaKeyboard::VexaKeyboard(QWidget* parent)
     : QWidget(parent)
-    , characters_(new CatalogView(this))
-    , controls_(new CatalogView(this))
+    , characters(new CatalogView(this))
+    , controls(new CatalogView(this))
 {
     setFocusPolicy(Qt::NoFocus);
-    setStyleSheet(QString::fromLatin1(KEYBOARD_STYLE));
+    setStyleSheet(QString::fromLatin1(KeyboardStyle));
 
     for (int r = 0; r < KeyboardData::rowCount(); ++r) {
         QList<QAbstractButton*> row;
         for (int c = 0; c < KeyboardData::columnCount(); ++c)
             row << makeKey();
-        characters_->addRow(row);
+        characters->addRow(row);
     }
 
-    QList<QAbstractButton*> control_row;
+    QList<QAbstractButton*> controlRow;
     for (const KeyboardData::ControlKey& k : KeyboardData::controlKeys()) {
         QPushButton* b = makeKey();
         QSizePolicy policy = b->sizePolicy();
         policy.setHorizontalStretch(k.stretch);
         b->setSizePolicy(policy);
         b->setCheckable(k.kind == KeyboardData::SHIFT);
-        control_kinds_.insert(b, k.kind);
-        control_row << b;
+        controlKinds.insert(b, k.kind);
+        controlRow << b;
     }
-    controls_->addRow(control_row);
-    characters_->setNeighbor(controls_, CatalogView::RECYCLE_DOWN);
+    controls->addRow(controlRow);
+    characters->setNeighbor(controls, CatalogView::RECYCLE_DOWN);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
-    layout->addWidget(characters_);
-    layout->addWidget(controls_);
+    layout->addWidget(characters);
+    layout->addWidget(controls);
 
-    connect(characters_, &CatalogView::focusItemChanged, this, &VexaKeyboard::onKeyFocusChanged);
-    connect(controls_, &CatalogView::focusItemChanged, this, &VexaKeyboard::onKeyFocusChanged);
+    connect(characters, &CatalogView::focusItemChanged, this, &VexaKeyboard::onKeyFocusChanged);
+    connect(controls, &CatalogView::focusItemChanged, this, &VexaKeyboard::onKeyFocusChanged);
 
     relabel();
 }
 
 VexaKeyboard::~VexaKeyboard()
 {
-    if (filtering_)
+    if (filtering)
         qApp->removeEventFilter(this);
 }
 
@@ -86,70 +86,70 @@ QPushButton* VexaKeyboard::makeKey()
 
 void VexaKeyboard::relabel()
 {
-    const QList<QStringList> rows = KeyboardData::rows(page_, shift_ != KeyboardData::SHIFT_OFF);
+    const QList<QStringList> rows = KeyboardData::rows(currentPage, shift != KeyboardData::SHIFT_OFF);
     for (int r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < rows.at(r).size(); ++c) {
-            QAbstractButton* b = characters_->item(r, c);
+            QAbstractButton* b = characters->item(r, c);
             const QString ch = rows.at(r).at(c);
-            b->setProperty(CHARACTER_PROPERTY, ch);
+            b->setProperty(CharacterProperty, ch);
             b->setText(QString(ch).replace(QLatin1Char('&'), QLatin1String("&&")));
         }
     }
-    for (auto it = control_kinds_.cbegin(); it != control_kinds_.cend(); ++it) {
-        it.key()->setText(KeyboardData::controlLabel(it.value(), page_, shift_));
+    for (auto it = controlKinds.cbegin(); it != controlKinds.cend(); ++it) {
+        it.key()->setText(KeyboardData::controlLabel(it.value(), currentPage, shift));
         if (it.value() == KeyboardData::SHIFT) {
-            it.key()->setChecked(shift_ != KeyboardData::SHIFT_OFF);
-            it.key()->setEnabled(page_ == KeyboardData::LETTERS);
+            it.key()->setChecked(shift != KeyboardData::SHIFT_OFF);
+            it.key()->setEnabled(currentPage == KeyboardData::LETTERS);
         }
     }
 }
 
 void VexaKeyboard::initFocus()
 {
-    if (page_ != KeyboardData::LETTERS || shift_ != KeyboardData::SHIFT_OFF) {
-        page_ = KeyboardData::LETTERS;
-        shift_ = KeyboardData::SHIFT_OFF;
+    if (currentPage != KeyboardData::LETTERS || shift != KeyboardData::SHIFT_OFF) {
+        currentPage = KeyboardData::LETTERS;
+        shift = KeyboardData::SHIFT_OFF;
         relabel();
     }
     QAbstractButton* first = nullptr;
-    for (int r = 0; r < characters_->rowCount() && !first; ++r) {
-        for (int c = 0; c < characters_->columnCount(r); ++c) {
-            const QString ch = characters_->item(r, c)->property(CHARACTER_PROPERTY).toString();
+    for (int r = 0; r < characters->rowCount() && !first; ++r) {
+        for (int c = 0; c < characters->columnCount(r); ++c) {
+            const QString ch = characters->item(r, c)->property(CharacterProperty).toString();
             if (!ch.isEmpty() && ch.at(0).isLetter()) {
-                first = characters_->item(r, c);
+                first = characters->item(r, c);
                 break;
             }
         }
     }
-    controls_->clearFocusItem();
-    characters_->setFocusItem(first);
+    controls->clearFocusItem();
+    characters->setFocusItem(first);
     if (!window()->focusWidget())
         setFocus(Qt::OtherFocusReason);
 }
 
 void VexaKeyboard::setReceiver(QWidget* receiver)
 {
-    receiver_ = receiver;
+    receiverWidget = receiver;
 }
 
 QWidget* VexaKeyboard::receiver() const
 {
-    return receiver_;
+    return receiverWidget;
 }
 
 QAbstractButton* VexaKeyboard::focusedKey() const
 {
-    if (QAbstractButton* b = characters_->focusItem())
+    if (QAbstractButton* b = characters->focusItem())
         return b;
-    return controls_->focusItem();
+    return controls->focusItem();
 }
 
 QAbstractButton* VexaKeyboard::characterKey(const QString& character) const
 {
-    for (int r = 0; r < characters_->rowCount(); ++r) {
-        for (int c = 0; c < characters_->columnCount(r); ++c) {
-            QAbstractButton* b = characters_->item(r, c);
-            if (b->property(CHARACTER_PROPERTY).toString() == character)
+    for (int r = 0; r < characters->rowCount(); ++r) {
+        for (int c = 0; c < characters->columnCount(r); ++c) {
+            QAbstractButton* b = characters->item(r, c);
+            if (b->property(CharacterProperty).toString() == character)
                 return b;
         }
     }
@@ -158,24 +158,24 @@ QAbstractButton* VexaKeyboard::characterKey(const QString& character) const
 
 QAbstractButton* VexaKeyboard::controlKey(KeyboardData::KeyKind kind) const
 {
-    for (auto it = control_kinds_.cbegin(); it != control_kinds_.cend(); ++it) {
+    for (auto it = controlKinds.cbegin(); it != controlKinds.cend(); ++it) {
         if (it.value() == kind)
             return it.key();
     }
     return nullptr;
 }
 
-bool VexaKeyboard::moveFocus(int arrow_key)
+bool VexaKeyboard::moveFocus(int arrowKey)
 {
-    if (arrow_key != Qt::Key_Up && arrow_key != Qt::Key_Down && arrow_key != Qt::Key_Left
-        && arrow_key != Qt::Key_Right)
+    if (arrowKey != Qt::Key_Up && arrowKey != Qt::Key_Down && arrowKey != Qt::Key_Left
+        && arrowKey != Qt::Key_Right)
         return false;
     if (!focusedKey()) {
         initFocus();
         return true;
     }
-    CatalogView* view = characters_->focusItem() ? characters_ : controls_;
-    view->moveFocus(arrow_key);
+    CatalogView* view = characters->focusItem() ? characters : controls;
+    view->moveFocus(arrowKey);
     return true;
 }
 
@@ -190,15 +190,15 @@ void VexaKeyboard::pressKey(QAbstractButton* key)
     if (!key || !key->isEnabled())
         return;
     // A tap also moves the visible focus to the key, as if walked to.
-    const bool is_character = !control_kinds_.contains(key);
-    if (is_character) {
-        if (characters_->focusItem() != key) {
-            controls_->clearFocusItem();
-            characters_->setFocusItem(key);
+    const bool isCharacter = !controlKinds.contains(key);
+    if (isCharacter) {
+        if (characters->focusItem() != key) {
+            controls->clearFocusItem();
+            characters->setFocusItem(key);
         }
-        const QString ch = key->property(CHARACTER_PROPERTY).toString();
-        if (shift_ == KeyboardData::SHIFT_ONCE) {
-            shift_ = KeyboardData::SHIFT_OFF;
+        const QString ch = key->property(CharacterProperty).toString();
+        if (shift == KeyboardData::SHIFT_ONCE) {
+            shift = KeyboardData::SHIFT_OFF;
             relabel();
         }
         deliver(KeyboardData::keyCode(KeyboardData::CHARACTER, ch),
@@ -206,19 +206,19 @@ void VexaKeyboard::pressKey(QAbstractButton* key)
         return;
     }
 
-    if (controls_->focusItem() != key) {
-        characters_->clearFocusItem();
-        controls_->setFocusItem(key);
+    if (controls->focusItem() != key) {
+        characters->clearFocusItem();
+        controls->setFocusItem(key);
     }
-    const KeyboardData::KeyKind kind = control_kinds_.value(key);
+    const KeyboardData::KeyKind kind = controlKinds.value(key);
     switch (kind) {
     case KeyboardData::SHIFT:
-        shift_ = KeyboardData::ShiftState((shift_ + 1) % 3);
+        shift = KeyboardData::ShiftState((shift + 1) % 3);
         relabel();
         break;
     case KeyboardData::PAGE:
-        page_ = page_ == KeyboardData::LETTERS ? KeyboardData::SYMBOLS : KeyboardData::LETTERS;
-        shift_ = KeyboardData::SHIFT_OFF;
+        currentPage = currentPage == KeyboardData::LETTERS ? KeyboardData::SYMBOLS : KeyboardData::LETTERS;
+        shift = KeyboardData::SHIFT_OFF;
         relabel();
         break;
     default:
@@ -229,8 +229,8 @@ void VexaKeyboard::pressKey(QAbstractButton* key)
 
 QWidget* VexaKeyboard::target() const
 {
-    if (receiver_)
-        return receiver_;
+    if (receiverWidget)
+        return receiverWidget;
     QWidget* focus = window()->focusWidget();
     if (focus && focus != this && !isAncestorOf(focus))
         return focus;
@@ -243,7 +243,7 @@ void VexaKeyboard::deliver(int key, const QString& text)
     if (!to)
         return;
     QPointer<VexaKeyboard> self(this);
-    ++delivering_;
+    ++delivering;
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
     QApplication::sendEvent(to, &press);
     if (to) {
@@ -252,7 +252,7 @@ void VexaKeyboard::deliver(int key, const QString& text)
     }
     if (!self)
         return;
-    --delivering_;
+    --delivering;
     emit keyClicked(key, text);
 }
 
@@ -266,17 +266,17 @@ void VexaKeyboard::onKeyFocusChanged(QAbstractButton* key)
 void VexaKeyboard::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!filtering_) {
+    if (!filtering) {
         qApp->installEventFilter(this);
-        filtering_ = true;
+        filtering = true;
     }
 }
 
 void VexaKeyboard::hideEvent(QHideEvent* event)
 {
-    if (filtering_) {
+    if (filtering) {
         qApp->removeEventFilter(this);
-        filtering_ = false;
+        filtering = false;
     }
     QWidget::hideEvent(event);
 }
@@ -285,18 +285,18 @@ void VexaKeyboard::hideEvent(QHideEvent* event)
 // keyboard's window; our own key events pass.
 bool VexaKeyboard::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::KeyPress || delivering_ > 0 || !watched->isWidgetType())
+    if (event->type() != QEvent::KeyPress || delivering > 0 || !watched->isWidgetType())
         return false;
     auto* w = static_cast<QWidget*>(watched);
     if (w->window() != window() || !isVisible() || !isEnabled())
         return false;
-    auto* key_event = static_cast<QKeyEvent*>(event);
-    switch (key_event->key()) {
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    switch (keyEvent->key()) {
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_Left:
     case Qt::Key_Right:
-        moveFocus(key_event->key());
+        moveFocus(keyEvent->key());
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -38,20 +38,20 @@ public:
     void setReceiver(QWidget* receiver);
     QWidget* receiver() const;
 
-    CatalogView* characterView() const { return characters_; }
-    CatalogView* controlView() const { return controls_; }
+    CatalogView* characterView() const { return characters; }
+    CatalogView* controlView() const { return controls; }
 
     QAbstractButton* focusedKey() const;
     // The character key now showing `character`, or null.
     QAbstractButton* characterKey(const QString& character) const;
     QAbstractButton* controlKey(KeyboardData::KeyKind kind) const;
 
-    KeyboardData::Page page() const { return page_; }
-    KeyboardData::ShiftState shiftState() const { return shift_; }
+    KeyboardData::Page page() const { return currentPage; }
+    KeyboardData::ShiftState shiftState() const { return shift; }
 
 public slots:
     // Qt::Key_Up, Key_Down, Key_Left or Key_Right; false for other keys.
-    bool moveFocus(int arrow_key);
+    bool moveFocus(int arrowKey);
     void pressFocusedKey();
     void pressKey(QAbstractButton* key);
 
@@ -72,14 +72,14 @@ private:
     QWidget* target() const;
     void onKeyFocusChanged(QAbstractButton* key);
 
-    CatalogView* characters_;
-    CatalogView* controls_;
-    QHash<QAbstractButton*, KeyboardData::KeyKind> control_kinds_;
-    QPointer<QWidget> receiver_;
-    KeyboardData::Page page_ = KeyboardData::LETTERS;
-    KeyboardData::ShiftState shift_ = KeyboardData::SHIFT_OFF;
-    int delivering_ = 0;
-    bool filtering_ = false;
+    CatalogView* characters;
+    CatalogView* controls;
+    QHash<QAbstractButton*, KeyboardData::KeyKind> controlKinds;
+    QPointer<QWidget> receiverWidget;
+    KeyboardData::Page currentPage = KeyboardData::LETTERS;
+    KeyboardData::ShiftState shift = KeyboardData::SHIFT_OFF;
+    int delivering = 0;
+    bool filtering = false;
 };
 
 } // namespace ui

@@ -11,35 +11,35 @@ namespace ui {
 
 VexaKeyboardDialog::VexaKeyboardDialog(QWidget* parent, const QString& title)
     : VexaDialog(parent, false)
-    , edit_(new VexaLineEdit(QString(), this))
-    , keyboard_(new VexaKeyboard(this))
+    , edit(new VexaLineEdit(QString(), this))
+    , keyboardWidget(new VexaKeyboard(this))
 {
     setModal(true);
     updateTitle(title);
-    vbox()->addWidget(edit_);
-    vbox()->addWidget(keyboard_);
-    keyboard_->setReceiver(edit_);
+    vbox()->addWidget(edit);
+    vbox()->addWidget(keyboardWidget);
+    keyboardWidget->setReceiver(edit);
 
     // The keyboard's Enter reaches the edit; hardware Return and OK press
     // the focused on-screen key instead.
-    connect(edit_, &QLineEdit::returnPressed, this, &QDialog::accept);
+    connect(edit, &QLineEdit::returnPressed, this, &QDialog::accept);
 
     // Nothing reaches the panel unless asked for: each typed key, each
     // move of the keyboard's focus and each change of the text.
-    connect(keyboard_, &VexaKeyboard::keyClicked, this, &VexaKeyboardDialog::requestScreenUpdate);
-    connect(keyboard_, &VexaKeyboard::focusedKeyChanged, this, &VexaKeyboardDialog::requestScreenUpdate);
-    connect(edit_, &QLineEdit::textChanged, this, &VexaKeyboardDialog::requestScreenUpdate);
+    connect(keyboardWidget, &VexaKeyboard::keyClicked, this, &VexaKeyboardDialog::requestScreenUpdate);
+    connect(keyboardWidget, &VexaKeyboard::focusedKeyChanged, this, &VexaKeyboardDialog::requestScreenUpdate);
+    connect(edit, &QLineEdit::textChanged, this, &VexaKeyboardDialog::requestScreenUpdate);
 }
 
 QString VexaKeyboardDialog::popup(const QString& text)
 {
-    edit_->setText(text);
-    edit_->setFocus(Qt::OtherFocusReason);
-    keyboard_->initFocus();
+    edit->setText(text);
+    edit->setFocus(Qt::OtherFocusReason);
+    keyboardWidget->initFocus();
     dockToBottom();
     if (exec() != QDialog::Accepted)
         return QString();
-    return edit_->text();
+    return edit->text();
 }
 
 void VexaKeyboardDialog::dockToBottom()

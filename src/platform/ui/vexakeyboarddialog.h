@@ -23,8 +23,8 @@ public:
     // dialog was cancelled (Back or the close button).
     QString popup(const QString& text);
 
-    VexaLineEdit* lineEdit() const { return edit_; }
-    VexaKeyboard* keyboard() const { return keyboard_; }
+    VexaLineEdit* lineEdit() const { return edit; }
+    VexaKeyboard* keyboard() const { return keyboardWidget; }
 
 private slots:
     void requestScreenUpdate();
@@ -32,8 +32,8 @@ private slots:
 private:
     void dockToBottom();
 
-    VexaLineEdit* edit_;
-    VexaKeyboard* keyboard_;
+    VexaLineEdit* edit;
+    VexaKeyboard* keyboardWidget;
 };
 
 } // namespace ui

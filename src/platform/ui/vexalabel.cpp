@@ -12,7 +12,7 @@ VexaLabel::VexaLabel(const QString& text, QWidget* parent)
 
 void VexaLabel::useTitleBarStyle()
 {
-    title_bar_style_ = true;
+    titleBarStyle = true;
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::black);
     pal.setColor(QPalette::WindowText, Qt::white);

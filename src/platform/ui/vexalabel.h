@@ -13,10 +13,10 @@ public:
 
     // White bold text on a black band, as in a dialog's title bar.
     void useTitleBarStyle();
-    bool hasTitleBarStyle() const { return title_bar_style_; }
+    bool hasTitleBarStyle() const { return titleBarStyle; }
 
 private:
-    bool title_bar_style_ = false;
+    bool titleBarStyle = false;
 };
 
 } // namespace ui

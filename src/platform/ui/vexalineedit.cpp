@@ -27,9 +27,9 @@ void VexaLineEdit::focusInEvent(QFocusEvent* event)
     // QLineEdit selects everything when focus comes by Tab, which is how a
     // dialog focuses its first field on show; the first on-screen key would
     // then wipe the text the dialog was opened with.
-    const bool had_selection = hasSelectedText();
+    const bool hadSelection = hasSelectedText();
     QLineEdit::focusInEvent(event);
-    if (!had_selection && hasSelectedText())
+    if (!hadSelection && hasSelectedText())
         deselect();
     emit getFocus(this);
 }

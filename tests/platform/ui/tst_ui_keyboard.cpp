@@ -118,11 +118,11 @@ void TestUiKeyboard::arrowKeysAndOkOnly()
         QWidget* to = dialog.lineEdit();
         // Focus starts on the first letter key and is shown on it.
         QCOMPARE(kb->focusedKey(), kb->characterKey(QStringLiteral("q")));
-        QVERIFY(kb->focusedKey()->property(ui::CatalogView::FOCUS_PROPERTY).toBool());
+        QVERIFY(kb->focusedKey()->property(ui::CatalogView::FocusProperty).toBool());
         key(to, Qt::Key_Right);
         key(to, Qt::Key_Right);
         QCOMPARE(kb->focusedKey(), kb->characterKey(QStringLiteral("e")));
-        QVERIFY(!kb->characterKey(QStringLiteral("q"))->property(ui::CatalogView::FOCUS_PROPERTY).toBool());
+        QVERIFY(!kb->characterKey(QStringLiteral("q"))->property(ui::CatalogView::FocusProperty).toBool());
         key(to, Qt::Key_Return);
         seen << dialog.lineEdit()->text();
         key(to, Qt::Key_Down); // e -> d
