@@ -4,7 +4,9 @@
 #include "platform/sys/dbusnames.h"
 #include "platform/sys/displayrotation.h"
 
+#include <QCoreApplication>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QFile>
 #include <QNetworkInterface>
@@ -14,6 +16,10 @@
 namespace sys {
 
 namespace {
+
+// A stalled service must not freeze the program for the bus's default 25 s;
+// the service answers in milliseconds when it answers at all.
+const int CallTimeoutMs = 3000;
 
 // Read by the device's start scripts at the next start.
 const char ScreenSettingsFile[] = "/root/Settings/screen";
@@ -64,6 +70,10 @@ SysStatus& SysStatus::instance()
 SysStatus::SysStatus()
     : bus(QDBusConnection::systemBus())
 {
+    // A busy state sent just before the program ends must still arrive.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+                &SysStatus::finishPendingCalls);
     subscribe("mountTreeSignal", SLOT(onMountTreeChanged(bool, QString)),
               "\nCan not connect the mountTreeSignal!\n");
     subscribe("sdCardChangedSignal", SLOT(onSdCardChanged(bool)),
@@ -112,7 +122,10 @@ SysStatus::SysStatus()
               "\nCan not connect the configKeyboard signal\n");
 }
 
-SysStatus::~SysStatus() = default;
+SysStatus::~SysStatus()
+{
+    finishPendingCalls();
+}
 
 void SysStatus::subscribe(const char* signal, const char* slot, const char* failure)
 {
@@ -125,7 +138,14 @@ void SysStatus::subscribe(const char* signal, const char* slot, const char* fail
 
 QDBusMessage SysStatus::call(const QString& method, const QVariantList& args)
 {
-    return bus.call(methodCall(method, args), QDBus::Block, -1);
+    return bus.call(methodCall(method, args), QDBus::Block, CallTimeoutMs);
+}
+
+void SysStatus::finishPendingCalls()
+{
+    // Bounded by the call's own timeout.
+    if (pendingBusy)
+        pendingBusy->waitForFinished();
 }
 
 bool SysStatus::callForBool(const QString& method, const QVariantList& args)
@@ -145,7 +165,14 @@ bool SysStatus::callForBool(const QString& method, const QVariantList& args)
 void SysStatus::setSystemBusy(bool on, bool indicator)
 {
     busy = on;
-    call(QStringLiteral("setSystemBusy"), {on, indicator});
+    // Called at every progress line and prompt, and nobody needs its answer:
+    // sent without waiting, so a stalled service holds up nothing.
+    const QDBusPendingCall sent =
+        bus.asyncCall(methodCall(QStringLiteral("setSystemBusy"), {on, indicator}), CallTimeoutMs);
+    if (pendingBusy)
+        *pendingBusy = sent;
+    else
+        pendingBusy.reset(new QDBusPendingCall(sent));
 }
 
 bool SysStatus::setSuspendInterval(int ms)

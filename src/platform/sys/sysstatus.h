@@ -2,19 +2,22 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QScopedPointer>
 #include <QPoint>
 #include <QSize>
 #include <QString>
 #include <QVariantList>
 
 class QDBusMessage;
+class QDBusPendingCall;
 
 namespace sys {
 
 // The program's client of the device's system manager service (power,
 // SD card slot, Wi-Fi radio, battery, busy indicator and the broadcast
-// signals of the device). Every call blocks the calling thread until the
-// service answers or the bus times out; there is no retry and no cache.
+// signals of the device). Every call but the busy state blocks the calling
+// thread until the service answers, at most a few seconds; there is no retry
+// and no cache.
 class SysStatus : public QObject
 {
     Q_OBJECT
@@ -22,8 +25,8 @@ class SysStatus : public QObject
 public:
     static SysStatus& instance();
 
-    // The reply is ignored and nothing is reported: callers only bracket
-    // long work with it. The flag is stored before the call goes out.
+    // Sent without waiting for the reply, which nobody needs: callers only
+    // bracket long work with it. The flag is stored before the call goes out.
     void setSystemBusy(bool on, bool indicator);
     bool systemBusy() const { return busy; }
 
@@ -102,6 +105,8 @@ private slots:
     void onMultiTouchPressDetected(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
     void onMultiTouchReleaseDetected(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
     void onConfigKeyboard();
+    // Waits, bounded, until the last busy state sent has arrived.
+    void finishPendingCalls();
 
 private:
     SysStatus();
@@ -114,6 +119,7 @@ private:
 
     QDBusConnection bus;
     bool busy = true;
+    QScopedPointer<QDBusPendingCall> pendingBusy;
 };
 
 } // namespace sys

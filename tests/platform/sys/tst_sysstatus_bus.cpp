@@ -157,6 +157,8 @@ void SysStatusBusTest::callsArriveAsSent()
     s.setSystemBusy(false, true);
     QVERIFY(!s.systemBusy());
 
+    // The busy state is not waited for: its last call may still be on its way.
+    QTRY_COMPARE(m_service.calls().size(), 10);
     QList<QJsonObject> received;
     for (const QJsonObject& entry : m_service.calls())
         received.append(withoutStamps(entry));
@@ -219,7 +221,7 @@ void SysStatusBusTest::replyRules()
     s.setSystemBusy(false, true);
     QVERIFY(!s.systemBusy());
     QCOMPARE(warnings, QStringList());
-    QCOMPARE(m_service.calls().size(), 7 + 2 * operations.size());
+    QTRY_COMPARE(m_service.calls().size(), 7 + 2 * operations.size());
 }
 
 void SysStatusBusTest::batteryStatusOutParameters()
@@ -441,10 +443,13 @@ void SysStatusBusTest::silentServiceTimesOut()
     QVERIFY(m_service.start({QStringLiteral("--sdio")}));
     SysStatus& s = SysStatus::instance();
     QVERIFY(setMode(QStringLiteral("sdioState"), QStringLiteral("silent")));
+    QVERIFY(setMode(QStringLiteral("setSystemBusy"), QStringLiteral("silent")));
     QElapsedTimer clock;
     clock.start();
+    s.setSystemBusy(true, true);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(!s.sdioState());
-    QVERIFY2(clock.elapsed() >= 20000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(warnings.size(), 1);   // the bus's no-reply error
 
     // The service itself goes on answering.
