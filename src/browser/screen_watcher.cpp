@@ -21,6 +21,7 @@ class ScreenClientPanel : public SCREEN_WATCHER::Panel
 {
 public:
     int rotation() const override { return sys::SysStatus::instance().screenTransformation(); }
+    QSize screenSize() const override { return vexa::screen::desktopGeometry().size(); }
 
     void drawLines(const QPoint* points, int count, unsigned char color, int size) override
     {
@@ -91,8 +92,8 @@ void SCREEN_WATCHER::timerEvent(QTimerEvent* event)
         return;
 
     if (!highlightRect.isEmpty()) {
-        const QRect r = vexa::screen::ScreenProxy::toPanel(
-            highlightRect, vexa::screen::desktopGeometry().size(), panel->rotation());
+        const QRect r = vexa::screen::ScreenProxy::toPanel(highlightRect, panel->screenSize(),
+                                                           panel->rotation());
         const QPoint outline[OutlinePointCount] = {r.topLeft(), r.topRight(), r.bottomRight(),
                                                    r.bottomLeft(), r.topLeft()};
         panel->drawLines(outline, OutlinePointCount, OutlineColor, OutlineWidth);

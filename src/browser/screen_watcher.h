@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QRect>
+#include <QSize>
 
 class QEvent;
 class QPoint;
@@ -25,8 +26,10 @@ public:
     {
     public:
         virtual ~Panel() = default;
-        // The running display's rotation in degrees.
+        // The running display's rotation in degrees, and the size of the
+        // screen as the program sees it (before the rotation).
         virtual int rotation() const = 0;
+        virtual QSize screenSize() const = 0;
         virtual void drawLines(const QPoint* points, int count, unsigned char color, int size) = 0;
         virtual void updateScreen(vexa::screen::ScreenProxy::Waveform waveform,
                                   vexa::screen::ScreenCommand::WaitMode wait) = 0;

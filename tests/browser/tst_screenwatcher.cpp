@@ -1,263 +1,166 @@
+// The refresh watcher's tick, outline and rotation, through a stand-in panel
+// that records what the watcher asks of it; and MENU's outline.
+
 #include "browser/menu.h"
-#include "support/sandbox.h"
 #include "browser/screen_watcher.h"
 #include "platform/screen/qtcompat.h"
-#include "platform/screen/screenproxy.h"
-#include "platform/sys/displayrotation.h"
-#include "screencapture.h"
+#include "support/rotationcases.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QImage>
-#include <QPaintEvent>
-#include <QPainter>
 #include <QTimerEvent>
-#include <QWidget>
 #include <QtTest>
 
-using vexa::screen::ScreenCommand;
-using vexa::screen::ScreenProxy;
+namespace {
+
+struct RecordingPanel : SCREEN_WATCHER::Panel
+{
+    int degrees = 0;
+    QSize size;
+    QStringList sent; // "lines x,y ... colour width", "update waveform wait"
+    int rotation() const override { return degrees; }
+    QSize screenSize() const override { return size; }
+    void drawLines(const QPoint* p, int count, unsigned char color, int width) override
+    {
+        QString line = QStringLiteral("lines");
+        for (int i = 0; i < count; ++i)
+            line += QStringLiteral(" %1,%2").arg(p[i].x()).arg(p[i].y());
+        sent << line + QStringLiteral(" %1 %2").arg(color).arg(width);
+    }
+    void updateScreen(vexa::screen::ScreenProxy::Waveform w, vexa::screen::ScreenCommand::WaitMode wait) override
+    {
+        sent << QStringLiteral("update %1 %2").arg(w).arg(wait);
+    }
+};
+
+enum Scene { Painted = 1, EventsPending = 2, OtherTimer = 4 };
+
+} // namespace
 
 class TestScreenWatcher : public QObject
 {
     Q_OBJECT
 
-private:
-    ScreenCapture capture;
-    QWidget* window = nullptr;
+    RecordingPanel panel;
+    QWidget window;
 
-    // One tick of the watcher's own timer, delivered now.
-    void tick()
+    void sendTick(int id = screenWatcher.timerId)
     {
-        QTimerEvent event(screenWatcher.timerId);
+        QTimerEvent event(id);
         QCoreApplication::sendEvent(&screenWatcher, &event);
     }
-
-    // Let Qt paint and drain its queue, leaving the watcher's flag set.
     void paintAndSettle()
     {
-        window->update();
-        QTRY_VERIFY(screenWatcher.updatePending);
-        QTRY_VERIFY(!vexa::screen::hasPendingEvents());
-    }
-
-    static QList<QPoint> points(const ScreenCommand& c)
-    {
-        QList<QPoint> list;
-        for (int i = 0; i < c.pointCount; ++i)
-            list << QPoint(c.points[i].x, c.points[i].y);
-        return list;
+        window.update();
+        QTRY_VERIFY(screenWatcher.updatePending && !vexa::screen::hasPendingEvents());
     }
 
 private slots:
     void initTestCase()
     {
-        REQUIRE_SANDBOX();
-        QVERIFY(capture.bind());
-        // A long interval: the tests deliver the ticks themselves.
-        screenWatcher.start(3600 * 1000);
-        QVERIFY(screenWatcher.timerId != 0);
-        window = new QWidget;
-        window->resize(200, 100);
-        screenWatcher.watch(window);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        screenWatcher.setPanel(&panel);
+        screenWatcher.start(3600 * 1000); // the tests deliver the ticks
+        screenWatcher.watch(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
-
-    void cleanupTestCase() { delete window; }
 
     void init()
     {
-        sys::DisplayRotation::setDegrees(0);
         QTRY_VERIFY(!vexa::screen::hasPendingEvents());
-        tick(); // consume whatever painting happened before
-        capture.take(50);
         screenWatcher.updatePending = false;
-        screenWatcher.highlightRect = QRect();
+        panel.degrees = 0;
+        panel.size = QSize(600, 800);
+        panel.sent.clear();
     }
 
-    void tickSendsOneUpdateOnlyAfterPainting()
+    void tick_data()
     {
-        tick();
-        QVERIFY(capture.take(200).isEmpty());
-
-        paintAndSettle();
-        tick();
-        const QList<ScreenCommand> sent = capture.take();
-        QCOMPARE(sent.size(), 1);
-        QCOMPARE(sent[0].type, int32_t(ScreenCommand::UPDATE_SCREEN));
-        QCOMPARE(sent[0].waveform, int32_t(ScreenProxy::GU));
-        QCOMPARE(sent[0].wait, int32_t(ScreenCommand::SERVICE_WAIT));
-        QVERIFY(!screenWatcher.updatePending);
-
-        // The flag was consumed: the next tick has nothing to send.
-        tick();
-        QVERIFY(capture.take(200).isEmpty());
+        QTest::addColumn<int>("scene");
+        QTest::addColumn<QRect>("outline");
+        QTest::addColumn<QStringList>("sent");
+        const QRect outline(QPoint(10, 20), QPoint(109, 59));
+        const QString update = QStringLiteral("update 3 1"); // GU, SERVICE_WAIT
+        QTest::newRow("nothing painted") << 0 << QRect() << QStringList();
+        QTest::newRow("painted") << int(Painted) << QRect() << QStringList{update};
+        QTest::newRow("events pending") << Painted + EventsPending << outline << QStringList();
+        QTest::newRow("another timer") << Painted + OtherTimer << outline << QStringList();
+        QTest::newRow("outline first") << int(Painted) << outline
+                                       << QStringList{"lines 10,20 109,20 109,59 10,59 10,20 0 1", update};
     }
 
-    void pendingEventsPostponeTheUpdate()
+    void tick()
     {
-        paintAndSettle();
+        QFETCH(int, scene);
+        QFETCH(QRect, outline);
+        QFETCH(QStringList, sent);
+        if (scene & Painted)
+            paintAndSettle();
+        screenWatcher.highlightRect = outline;
         QObject receiver;
-        QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));
-        tick();
-        QVERIFY(capture.take(200).isEmpty());
-        QVERIFY(screenWatcher.updatePending);
-
-        QCoreApplication::processEvents();
+        if (scene & EventsPending)
+            QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));
+        sendTick(scene & OtherTimer ? screenWatcher.timerId + 1 : screenWatcher.timerId);
+        QCOMPARE(panel.sent, sent);
+        // A refresh consumes the flag and the outline; anything else keeps
+        // them for the next tick of an idle queue.
+        QCOMPARE(screenWatcher.updatePending, (scene & Painted) && sent.isEmpty());
+        QCOMPARE(screenWatcher.highlightRect, sent.isEmpty() ? outline : QRect());
         QTRY_VERIFY(!vexa::screen::hasPendingEvents());
-        tick();
-        QCOMPARE(capture.take().size(), 1);
-        QVERIFY(!screenWatcher.updatePending);
+        panel.sent.clear();
+        sendTick();
+        QCOMPARE(panel.sent.isEmpty(), !(scene & Painted) || !sent.isEmpty());
     }
 
-    void outlineIsDrawnBeforeTheUpdate()
+    void outlineRotation_data() { support::addRotationRows(); }
+
+    void outlineRotation()
     {
+        QFETCH(int, degrees);
+        QFETCH(QSize, screen);
+        QFETCH(QRect, logical);
+        QFETCH(QRect, panel);
+        this->panel.degrees = degrees;
+        this->panel.size = screen;
         paintAndSettle();
-        screenWatcher.highlightRect = QRect(QPoint(10, 20), QPoint(109, 59));
-        tick();
-        const QList<ScreenCommand> sent = capture.take();
-        QCOMPARE(sent.size(), 2);
-        QCOMPARE(sent[0].type, int32_t(ScreenCommand::DRAW_LINES));
-        QCOMPARE(points(sent[0]), (QList<QPoint>{ { 10, 20 }, { 109, 20 }, { 109, 59 },
-                                                  { 10, 59 }, { 10, 20 } }));
-        QCOMPARE(sent[0].color, 0);
-        QCOMPARE(sent[0].size, 1);
-        QCOMPARE(sent[1].type, int32_t(ScreenCommand::UPDATE_SCREEN));
-        QCOMPARE(sent[1].waveform, int32_t(ScreenProxy::GU));
-        QVERIFY(screenWatcher.highlightRect.isNull());
-
-        // Consumed: a later refresh draws no outline.
-        paintAndSettle();
-        tick();
-        const QList<ScreenCommand> later = capture.take();
-        QCOMPARE(later.size(), 1);
-        QCOMPARE(later[0].type, int32_t(ScreenCommand::UPDATE_SCREEN));
+        screenWatcher.highlightRect = logical;
+        sendTick();
+        QCOMPARE(this->panel.sent.value(0), QStringLiteral("lines %1,%2 %3,%2 %3,%4 %1,%4 %1,%2 0 1")
+                                                .arg(panel.left()).arg(panel.top())
+                                                .arg(panel.right()).arg(panel.bottom()));
     }
 
-    void outlineFollowsTheRotation()
+    void menuOutline()
     {
-        // The example of a portrait screen whose right edge is 599.
-        QCOMPARE(ScreenProxy::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), QSize(600, 800), 90),
-                 QRect(20, 490, 40, 100));
-        QCOMPARE(ScreenProxy::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), QSize(600, 800), 0),
-                 QRect(10, 20, 100, 40));
-        QCOMPARE(ScreenProxy::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), QSize(600, 800), 180),
-                 QRect(490, 740, 100, 40));
-        QCOMPARE(ScreenProxy::toPanel(QRect(QPoint(10, 20), QPoint(109, 59)), QSize(600, 800), 270),
-                 QRect(740, 10, 40, 100));
-
-        // Through a tick, with the running display's rotation and screen.
-        const QRect screen = vexa::screen::desktopGeometry();
-        sys::DisplayRotation::setDegrees(90);
-        paintAndSettle();
-        screenWatcher.highlightRect = QRect(QPoint(10, 20), QPoint(109, 59));
-        tick();
-        const QList<ScreenCommand> sent = capture.take();
-        QCOMPARE(sent.size(), 2);
-        const int top = screen.right() - 109;
-        QCOMPARE(points(sent[0]), (QList<QPoint>{ { 20, top }, { 59, top }, { 59, top + 99 },
-                                                  { 20, top + 99 }, { 20, top } }));
-    }
-
-    void nullOutlineStillUpdates()
-    {
-        paintAndSettle();
-        screenWatcher.highlightRect = QRect();
-        tick();
-        const QList<ScreenCommand> sent = capture.take();
-        QCOMPARE(sent.size(), 1);
-        QCOMPARE(sent[0].type, int32_t(ScreenCommand::UPDATE_SCREEN));
-    }
-
-    void foreignTimersAreNotTicks()
-    {
-        paintAndSettle();
-        screenWatcher.highlightRect = QRect(0, 0, 10, 10);
-        QTimerEvent other(screenWatcher.timerId + 1000);
-        QCoreApplication::sendEvent(&screenWatcher, &other);
-        QVERIFY(capture.take(200).isEmpty());
-        QVERIFY(screenWatcher.updatePending);
-        QCOMPARE(screenWatcher.highlightRect, QRect(0, 0, 10, 10));
-    }
-
-    void watchClearsTheOutline()
-    {
-        screenWatcher.highlightRect = QRect(0, 0, 10, 10);
-        QWidget other;
-        screenWatcher.watch(&other);
-        QVERIFY(screenWatcher.highlightRect.isNull());
-    }
-
-    void menuOutlinePaths()
-    {
-        MENU menu(window);
+        MENU menu(&window);
         QAction* first = menu.addAction(QStringLiteral("First"));
         QAction* second = menu.addAction(QStringLiteral("Second"));
         menu.addAction(QStringLiteral("Third"));
-        menu.popup(QPoint(20, 20));
-        QVERIFY(QTest::qWaitForWindowExposed(&menu));
-        menu.setActiveAction(first);
-        QCoreApplication::processEvents();
-
-        // Opening (a full repaint) draws the outline into the menu itself.
-        screenWatcher.highlightRect = QRect(1, 1, 5, 5);
-        const QImage full = menu.grab().toImage();
-        QVERIFY(screenWatcher.highlightRect.isNull());
-        const QRect g = menu.actionGeometry(first);
-        const qreal dpr = full.devicePixelRatio();
-        auto black = [&](int x, int y) {
-            return qGray(full.pixel(int(x * dpr), int(y * dpr))) < 64;
-        };
-        QVERIFY(black(g.left() + 2, g.center().y()));
-        // A 1-pixel stroke of (right - 3, bottom - 3) lands one pixel further
-        // out: the outline is inset by 2 on every side, like the panel one.
-        QVERIFY(black(g.right() - 2, g.center().y()));
-        QVERIFY(black(g.center().x(), g.top() + 2));
-        QVERIFY(black(g.center().x(), g.bottom() - 2));
-        QVERIFY(!black(g.center().x(), g.bottom() - 1));
-
-        // Moving the active entry by one: Qt repaints the two entries, the
-        // menu paints no outline and hands it to the watcher instead.
-        QTest::keyClick(&menu, Qt::Key_Down);
-        QCOMPARE(menu.activeAction(), second);
-        QTRY_VERIFY(!screenWatcher.highlightRect.isNull());
-        const QRect g2 = menu.actionGeometry(second);
-        QCOMPARE(screenWatcher.highlightRect,
-                 QRect(menu.mapToGlobal(g2.topLeft() + QPoint(2, 2)),
-                       menu.mapToGlobal(g2.bottomRight() - QPoint(2, 2))));
-
-        // A small repaint draws nothing into the menu.
-        QImage before(menu.size(), QImage::Format_RGB32);
-        {
-            // Render only the second entry: the outline must not appear.
-            before.fill(Qt::white);
-            QPainter p(&before);
-            menu.render(&p, QPoint(), QRegion(g2));
+        for (bool closedByQt : {false, true}) {
+            menu.popup(QPoint(20, 20));
+            QVERIFY(QTest::qWaitForWindowExposed(&menu));
+            menu.setActiveAction(first);
+            QCoreApplication::processEvents();
+            // Opened (a full repaint): the outline goes into the menu, inset by 2.
+            screenWatcher.highlightRect = QRect(1, 1, 5, 5);
+            const QImage full = menu.grab().toImage();
+            QVERIFY(screenWatcher.highlightRect.isNull());
+            const QRect g = menu.actionGeometry(first);
+            auto black = [&](int x, int y) { return qGray(full.pixel(x, y)) < 64; };
+            QVERIFY(black(g.left() + 2, g.center().y()) && black(g.right() - 2, g.center().y()));
+            QVERIFY(black(g.center().x(), g.bottom() - 2) && !black(g.center().x(), g.bottom() - 1));
+            // Moved by one entry: nothing painted, the watcher gets the outline.
+            QTest::keyClick(&menu, Qt::Key_Down);
+            const QRect g2 = menu.actionGeometry(second);
+            QTRY_COMPARE(screenWatcher.highlightRect,
+                         QRect(menu.mapToGlobal(g2.topLeft() + QPoint(2, 2)),
+                               menu.mapToGlobal(g2.bottomRight() - QPoint(2, 2))));
+            // Closed by the slot or by Qt itself (Escape): no outline left.
+            if (closedByQt)
+                QTest::keyClick(&menu, Qt::Key_Escape);
+            else
+                menu.hide();
+            QTRY_VERIFY(!menu.isVisible());
+            QVERIFY(screenWatcher.highlightRect.isNull());
         }
-        QVERIFY(qGray(before.pixel(g2.left() + 2, g2.center().y())) >= 64);
-
-        // The slot clears a pending outline and closes the menu.
-        QVERIFY(!screenWatcher.highlightRect.isNull());
-        menu.hide();
-        QVERIFY(screenWatcher.highlightRect.isNull());
-        QVERIFY(!menu.isVisible());
-    }
-
-    void closedMenuLeavesNoOutline()
-    {
-        MENU menu(window);
-        menu.addAction(QStringLiteral("One"));
-        menu.addAction(QStringLiteral("Two"));
-        menu.popup(QPoint(20, 20));
-        QVERIFY(QTest::qWaitForWindowExposed(&menu));
-        menu.setActiveAction(menu.actions().first());
-        QTest::keyClick(&menu, Qt::Key_Down);
-        QTRY_VERIFY(!screenWatcher.highlightRect.isNull());
-        // Escape closes it through Qt's own hide, not the slot.
-        QTest::keyClick(&menu, Qt::Key_Escape);
-        QTRY_VERIFY(!menu.isVisible());
-        QVERIFY(screenWatcher.highlightRect.isNull());
     }
 };
 

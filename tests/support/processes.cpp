@@ -85,6 +85,7 @@ QList<QJsonObject> support::waitForJsonLines(
 
 bool support::SystemManager::start(const QStringList& options)
 {
+    QFile::remove(logPath());
     return HelperProcess::start(buildProgram(QStringLiteral("emulator/system-manager/system-manager")),
                                 QStringList{ QStringLiteral("--log"), logPath() } + options);
 }

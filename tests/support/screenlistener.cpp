@@ -13,6 +13,12 @@ QPoint support::pointAt(const QByteArray& command, int index)
     return QPoint(field(command, at), field(command, at + 4));
 }
 
+QRect support::regionOf(const QByteArray& command)
+{
+    return QRect(field(command, wire::Left), field(command, wire::Top), field(command, wire::Width),
+                 field(command, wire::Height));
+}
+
 QByteArray support::makeRecord(const QMap<int, qint32>& fields)
 {
     QByteArray data(wire::CommandSize, '\0');

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QPoint>
+#include <QRect>
 #include <QUdpSocket>
 
 namespace support {
@@ -33,6 +34,8 @@ enum CommandType { UpdateScreen = 2, UpdateRegion = 3, DrawLine = 4, DrawLines =
 
 qint32 field(const QByteArray& command, int offset);
 QPoint pointAt(const QByteArray& command, int index);
+// The left, top, width and height fields.
+QRect regionOf(const QByteArray& command);
 // A command with the given fields (offset -> value), the rest zero.
 QByteArray makeRecord(const QMap<int, qint32>& fields);
 
