@@ -71,10 +71,10 @@ private Q_SLOTS:
         const QRect a(10, 10, 50, 20);
         const QRect b(100, 200, 30, 40);
         w.enqueue(nullptr, a, ScreenProxy::DW, ScreenCommand::NO_WAIT);
-        w.enqueue(nullptr, a, ScreenProxy::GU, ScreenCommand::NO_WAIT);
         QVERIFY(QMetaObject::invokeMethod(&w, "enqueue", Q_ARG(QWidget*, nullptr), Q_ARG(QRect, b),
                                           Q_ARG(vexa::screen::ScreenProxy::Waveform, ScreenProxy::GC),
                                           Q_ARG(vexa::screen::ScreenCommand::WaitMode, ScreenCommand::SERVICE_WAIT)));
+        w.enqueue(nullptr, a, ScreenProxy::GU, ScreenCommand::NO_WAIT);
         QVERIFY(QMetaObject::invokeMethod(&w, pass.toLatin1().constData()));
         QVERIFY(w.isQueueEmpty());
         QRect region;

@@ -147,28 +147,7 @@ private slots:
         QVERIFY(clock.elapsed() < 10000);
         QTRY_COMPARE(service.calls().size(), 11);
     }
-
-    void lastBusyStateArrivesAtExit()
-    {
-        // Sent just before the program ends, not waited for: it must arrive.
-        QVERIFY(service.start());
-        for (int run = 0; run < 10; ++run)
-            QCOMPARE(QProcess::execute(QCoreApplication::applicationFilePath(), {"--busy-and-exit"}), 0);
-        QCOMPARE(service.calls().size(), 10);
-    }
 };
 
-int main(int argc, char** argv)
-{
-    if (argc == 2 && qstrcmp(argv[1], "--busy-and-exit") == 0) {
-        static QCoreApplication* app = new QCoreApplication(argc, argv); // never deleted, as in the program
-        Q_UNUSED(app)
-        SysStatus::instance().setSystemBusy(false, true);
-        return 0;
-    }
-    QCoreApplication app(argc, argv);
-    SysStatusBusTest test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(SysStatusBusTest)
 #include "tst_sysstatus_bus.moc"

@@ -11,6 +11,18 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+// Counts the closes that reach the handler subclasses override.
+struct ClosingDialog : ui::VexaDialog
+{
+    using ui::VexaDialog::VexaDialog;
+    int closes = 0;
+    void onCloseClicked() override
+    {
+        ++closes;
+        ui::VexaDialog::onCloseClicked();
+    }
+};
+
 class TestUiWidgets : public QObject
 {
     Q_OBJECT
@@ -21,10 +33,11 @@ private slots:
     void dialogFrameAndClosing()
     {
         for (bool framed : {true, false}) {
-            ui::VexaDialog dialog(nullptr, framed);
+            ClosingDialog dialog(nullptr, framed);
             dialog.vbox()->addWidget(new QWidget);
             dialog.resize(200, 200);
-            // The close button and Back both reject.
+            QTimer::singleShot(10000, &dialog, &QDialog::accept); // a failure cannot hang
+            // The close button and Back both end in the close handler.
             QTimer::singleShot(0, &dialog, [&] { QTest::mouseClick(dialog.closeButton(), Qt::LeftButton); });
             QCOMPARE(dialog.exec(), int(QDialog::Rejected));
             QTimer::singleShot(0, &dialog, [&] {
@@ -33,6 +46,7 @@ private slots:
                 QTest::keyClick(&dialog, Qt::Key_Escape);
             });
             QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+            QCOMPARE(dialog.closes, 2);
         }
     }
 
