@@ -1,14 +1,13 @@
 #include "platform/sys/displayrotation.h"
 
 #include <QByteArray>
-#include <QRegularExpression>
-#include <QString>
 
 namespace sys {
 
 namespace {
 
 const char* const DisplayVariable = "QWS_DISPLAY";
+const char RotationTag[] = ":Rot";
 
 int normalized(int degrees)
 {
@@ -33,13 +32,21 @@ int& current()
 
 int DisplayRotation::parse(const char* qwsDisplay)
 {
-    static const QRegularExpression rot(QStringLiteral(":Rot(\\d+)"));
-    const QRegularExpressionMatch m = rot.match(QString::fromLocal8Bit(qwsDisplay));
-    if (!m.hasMatch())
-        return 0;
-    bool ok = false;
-    const int value = m.captured(1).toInt(&ok);
-    return ok ? normalized(value) : 0;
+    // Read at start-up, before the first screen: a plain scan, no regular
+    // expression engine to load for it.
+    const QByteArray value(qwsDisplay);
+    for (int at = value.indexOf(RotationTag); at >= 0; at = value.indexOf(RotationTag, at + 1)) {
+        const int digits = at + int(sizeof RotationTag) - 1;
+        int end = digits;
+        while (end < value.size() && value.at(end) >= '0' && value.at(end) <= '9')
+            ++end;
+        if (end > digits) {
+            bool ok = false;
+            const int degrees = value.mid(digits, end - digits).toInt(&ok);
+            return ok ? normalized(degrees) : 0;
+        }
+    }
+    return 0;
 }
 
 int DisplayRotation::degrees()
