@@ -132,11 +132,12 @@ MainWindow::MainWindow()
     screenWatcher.start(WatcherInterval);
     screenWatcher.watch(this);
 
-    ui->setupUi(this);
-    setStyleSheet(QString::fromLatin1(StyleSheet));
-
+    // Flags and style sheet before the children exist: set afterwards they
+    // make Qt build and polish every child a second time.
     setWindowFlags(windowFlags() & ~Qt::WindowMinimizeButtonHint);
     setWindowModality(Qt::ApplicationModal);
+    setStyleSheet(QString::fromLatin1(StyleSheet));
+    ui->setupUi(this);
 
     FS_VIEW* view = ui->FSView;
     connect(ui->actionBtnBack, &QAction::triggered, view, &FS_VIEW::actionBtnBack);
