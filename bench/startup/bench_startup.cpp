@@ -1,9 +1,11 @@
 // Start-up benchmark: time from process start to the first screen update
-// request, and resident memory once started, for lirro and for a minimal Qt
-// widgets program run side by side; prints the medians and their ratios.
-// Runs inside the device sandbox (it listens on the screen service's port).
+// request, processor time used by then, and resident memory once started,
+// for lirro and for a minimal Qt widgets program run side by side; prints
+// the medians and their ratios. Runs inside the device sandbox (it listens
+// on the screen service's port).
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
@@ -11,23 +13,29 @@
 #include <QProcess>
 #include <QTextStream>
 #include <QUdpSocket>
+
 #include <algorithm>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace {
-constexpr quint16 kScreenPort = 5678;
-constexpr int kUpdateScreen = 2;
-constexpr int kUpdateRegion = 3;
-constexpr int kTimeoutMs = 20000;
-constexpr int kSettleMs = 700;
 
-struct Sample {
+const quint16 ScreenPort = 5678;
+const int UpdateScreen = 2;
+const int UpdateRegion = 3;
+const int TimeoutMs = 20000;
+const int SettleMs = 700;
+
+struct Sample
+{
     double startMs = -1;
+    double cpuMs = -1; // all threads, until the first update request
     qint64 rssKiB = -1;
 };
 
-qint64 residentKiB(qint64 pid) {
+qint64 residentKiB(qint64 pid)
+{
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
@@ -38,15 +46,30 @@ qint64 residentKiB(qint64 pid) {
     return -1;
 }
 
-bool isUpdate(const QByteArray& datagram) {
+// Time on the processor of every thread, from the scheduler's own count.
+double cpuMs(qint64 pid)
+{
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    qint64 ns = 0;
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks + QLatin1Char('/') + task + QStringLiteral("/schedstat"));
+        if (stat.open(QIODevice::ReadOnly))
+            ns += stat.readAll().split(' ').value(0).toLongLong();
+    }
+    return ns / 1e6;
+}
+
+bool isUpdate(const QByteArray& datagram)
+{
     if (datagram.size() < 4)
         return false;
     qint32 type;
-    memcpy(&type, datagram.constData(), sizeof type);
-    return type == kUpdateScreen || type == kUpdateRegion;
+    std::memcpy(&type, datagram.constData(), sizeof type);
+    return type == UpdateScreen || type == UpdateRegion;
 }
 
-Sample measure(QUdpSocket& socket, const QString& program, const QStringList& args) {
+Sample measure(QUdpSocket& socket, const QString& program)
+{
     while (socket.hasPendingDatagrams())
         socket.receiveDatagram();
     Sample s;
@@ -55,10 +78,10 @@ Sample measure(QUdpSocket& socket, const QString& program, const QStringList& ar
     proc.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
-    proc.start(program, args);
-    if (!proc.waitForStarted(kTimeoutMs))
+    proc.start(program, QStringList());
+    if (!proc.waitForStarted(TimeoutMs))
         return s;
-    while (clock.elapsed() < kTimeoutMs && s.startMs < 0) {
+    while (clock.elapsed() < TimeoutMs && s.startMs < 0) {
         if (!socket.waitForReadyRead(50)) {
             if (proc.state() == QProcess::NotRunning)
                 break;
@@ -66,14 +89,16 @@ Sample measure(QUdpSocket& socket, const QString& program, const QStringList& ar
         }
         while (socket.hasPendingDatagrams()) {
             const QByteArray d = socket.receiveDatagram().data();
-            if (s.startMs < 0 && isUpdate(d))
+            if (s.startMs < 0 && isUpdate(d)) {
                 s.startMs = clock.nsecsElapsed() / 1e6;
+                s.cpuMs = cpuMs(proc.processId());
+            }
         }
     }
     if (s.startMs >= 0) {
         QElapsedTimer settle;
         settle.start();
-        while (settle.elapsed() < kSettleMs) {
+        while (settle.elapsed() < SettleMs) {
             socket.waitForReadyRead(50);
             while (socket.hasPendingDatagrams())
                 socket.receiveDatagram();
@@ -89,57 +114,67 @@ Sample measure(QUdpSocket& socket, const QString& program, const QStringList& ar
 }
 
 template <typename T>
-T median(std::vector<T> v) {
+T median(std::vector<T> v)
+{
     std::sort(v.begin(), v.end());
     return v.empty() ? T() : v[v.size() / 2];
 }
-}  // namespace
 
-int main(int argc, char** argv) {
+} // namespace
+
+int main(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({"lirro", "The lirro binary.", "path"});
     parser.addOption({"reference", "The minimal widgets program.", "path"});
-    parser.addOption({"runs", "Runs of each.", "n", "5"});
+    parser.addOption({"runs", "Runs of each.", "n", "7"});
     parser.process(app);
     // Only inside the device sandbox, by its own check.
-    if (QProcess::execute(QStringLiteral(LIRRO_SOURCE_DIR "/scripts/sandbox"), { QStringLiteral("--inside") }) != 0) {
-        fprintf(stderr, "bench-startup: run it inside scripts/sandbox\n");
+    if (QProcess::execute(QStringLiteral(LIRRO_SOURCE_DIR "/scripts/sandbox"), {QStringLiteral("--inside")}) != 0) {
+        std::fprintf(stderr, "bench-startup: run it inside scripts/sandbox\n");
         return 2;
     }
     QUdpSocket socket;
-    if (!socket.bind(QHostAddress::LocalHost, kScreenPort)) {
-        fprintf(stderr, "bench-startup: cannot listen on port %d\n", kScreenPort);
+    if (!socket.bind(QHostAddress::LocalHost, ScreenPort)) {
+        std::fprintf(stderr, "bench-startup: cannot listen on port %d\n", ScreenPort);
         return 1;
     }
     const int runs = std::max(1, parser.value("runs").toInt());
-    std::vector<double> ourMs, refMs;
-    std::vector<qint64> ourRss, refRss;
+    std::vector<Sample> ours;
+    std::vector<Sample> refs;
     QTextStream out(stdout);
     for (int i = 0; i < runs; ++i) {
         // Alternate so that both see the same machine state.
-        const Sample ref = measure(socket, parser.value("reference"), {});
-        const Sample our = measure(socket, parser.value("lirro"), {});
+        const Sample ref = measure(socket, parser.value("reference"));
+        const Sample our = measure(socket, parser.value("lirro"));
         if (ref.startMs < 0 || our.startMs < 0) {
-            fprintf(stderr, "bench-startup: run %d saw no update request (lirro %.0f, reference %.0f)\n",
-                    i + 1, our.startMs, ref.startMs);
+            std::fprintf(stderr, "bench-startup: run %d saw no update request (lirro %.0f, reference %.0f)\n",
+                         i + 1, our.startMs, ref.startMs);
             return 1;
         }
-        out << QStringLiteral("run %1: lirro %2 ms %3 KiB, reference %4 ms %5 KiB\n")
-                   .arg(i + 1).arg(our.startMs, 0, 'f', 1).arg(our.rssKiB)
-                   .arg(ref.startMs, 0, 'f', 1).arg(ref.rssKiB);
-        ourMs.push_back(our.startMs);
-        refMs.push_back(ref.startMs);
-        ourRss.push_back(our.rssKiB);
-        refRss.push_back(ref.rssKiB);
+        out << QStringLiteral("run %1: lirro %2 ms (%3 ms cpu) %4 KiB, reference %5 ms (%6 ms cpu) %7 KiB\n")
+                   .arg(i + 1).arg(our.startMs, 0, 'f', 1).arg(our.cpuMs, 0, 'f', 1).arg(our.rssKiB)
+                   .arg(ref.startMs, 0, 'f', 1).arg(ref.cpuMs, 0, 'f', 1).arg(ref.rssKiB);
+        ours.push_back(our);
+        refs.push_back(ref);
     }
-    const double oms = median(ourMs), rms = median(refMs);
-    const qint64 orss = median(ourRss), rrss = median(refRss);
-    out << QStringLiteral("\n%1 %2 %3 %4\n").arg("", -28).arg("lirro", 10).arg("reference", 10).arg("ratio", 8);
-    out << QStringLiteral("%1 %2 %3 %4\n").arg("start to first update (ms)", -28)
-               .arg(oms, 10, 'f', 1).arg(rms, 10, 'f', 1).arg(oms / rms, 8, 'f', 2);
-    out << QStringLiteral("%1 %2 %3 %4\n").arg("resident memory (KiB)", -28)
-               .arg(orss, 10).arg(rrss, 10).arg(double(orss) / rrss, 8, 'f', 2);
+    auto column = [](const std::vector<Sample>& samples, auto field) {
+        std::vector<double> values;
+        for (const Sample& s : samples)
+            values.push_back(double(s.*field));
+        return median(values);
+    };
+    auto row = [&](const char* label, auto field, int decimals) {
+        const double our = column(ours, field);
+        const double ref = column(refs, field);
+        out << QStringLiteral("%1 %2 %3 %4\n").arg(QLatin1String(label), -30)
+                   .arg(our, 10, 'f', decimals).arg(ref, 10, 'f', decimals).arg(our / ref, 8, 'f', 2);
+    };
+    out << QStringLiteral("\n%1 %2 %3 %4\n").arg(QString(), -30).arg("lirro", 10).arg("reference", 10).arg("ratio", 8);
+    row("start to first update (ms)", &Sample::startMs, 1);
+    row("processor time by then (ms)", &Sample::cpuMs, 1);
+    row("resident memory (KiB)", &Sample::rssKiB, 0);
     return 0;
 }
