@@ -33,9 +33,10 @@ class ScreenUpdateWatcherTest : public QObject
     {
         // Once Qt is idle the watcher has sent what it was going to, and the
         // loopback has delivered it.
-        QTest::qWaitFor([&] {
-            return rx.socket.hasPendingDatagrams() || !vexa::screen::hasPendingEvents();
-        }, 5000);
+        if (!QTest::qWaitFor([&] {
+                return rx.socket.hasPendingDatagrams() || !vexa::screen::hasPendingEvents();
+            }, 5000))
+            return QStringLiteral("Qt never idle");
         const QByteArray d = rx.next(0);
         if (region)
             *region = regionOf(d);
