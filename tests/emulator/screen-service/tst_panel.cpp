@@ -4,6 +4,7 @@
 #include "commanddecoder.h"
 #include "panelemulator.h"
 #include "support/files.h"
+#include "support/rotationcases.h"
 #include "support/screenlistener.h"
 
 #include <QJsonArray>
@@ -216,18 +217,7 @@ private Q_SLOTS:
         QVERIFY(fb.grey().isEmpty());
     }
 
-    void rotations_data()
-    {
-        QTest::addColumn<int>("degrees");
-        QTest::addColumn<QSize>("screen");
-        QTest::addColumn<QRect>("logical");
-        QTest::addColumn<QRect>("panel");
-        const QRect outline(QPoint(10, 20), QPoint(109, 59));
-        QTest::newRow("upright") << 0 << QSize(600, 800) << outline << outline;
-        QTest::newRow("quarter") << 90 << QSize(600, 800) << outline << QRect(20, 490, 40, 100);
-        QTest::newRow("half") << 180 << QSize(600, 800) << outline << QRect(490, 740, 100, 40);
-        QTest::newRow("three quarters, landscape") << 270 << QSize(800, 600) << QRect(0, 0, 100, 50) << QRect(550, 0, 50, 100);
-    }
+    void rotations_data() { support::addRotationRows(); }
     // The emulator's own mapping, and both ways through the emulator: a
     // region update shows what lies there, a line drawn there on the panel
     // lands on the logical rectangle's edge in the framebuffer.
