@@ -255,12 +255,13 @@ private slots:
 
     void outlineOfTheMovingCursor_data()
     {
+        QTest::addColumn<int>("current");
         QTest::addColumn<int>("firstRow");
         QTest::addColumn<int>("rows");
         QTest::addColumn<bool>("handedToWatcher");
-        QTest::newRow("a cursor step: two rows") << 3 << 2 << true;
-        QTest::newRow("two rows from the top") << 0 << 2 << false;
-        QTest::newRow("three rows") << 3 << 3 << false;
+        QTest::newRow("a cursor step: two rows") << 4 << 3 << 2 << true;
+        QTest::newRow("two rows from the top") << 1 << 0 << 2 << false;
+        QTest::newRow("three rows") << 4 << 3 << 3 << false;
     }
 
     void outlineOfTheMovingCursor()
@@ -268,18 +269,19 @@ private slots:
         // A repaint of the two rows a one-row step touches hands the new
         // row's outline, in screen coordinates, to the watcher; any other
         // repaint draws it into the list.
+        QFETCH(int, current);
         QFETCH(int, firstRow);
         QFETCH(int, rows);
         FS_VIEW view;
         view.move(30, 40);
         QVERIFY(showFocused(view, Many));
-        view.setCurrentIndex(rowIndex(view, 4));
+        view.setCurrentIndex(rowIndex(view, current));
         const QRect top = view.visualRect(rowIndex(view, firstRow));
         screenWatcher.highlightRect = QRect();
         view.viewport()->repaint(); // nothing else left to paint
         screenWatcher.highlightRect = QRect();
         view.viewport()->repaint(QRect(0, top.top(), view.viewport()->width(), rows * top.height()));
-        QRect cell = view.visualRect(rowIndex(view, 4)).intersected(view.viewport()->rect());
+        QRect cell = view.visualRect(rowIndex(view, current)).intersected(view.viewport()->rect());
         cell.adjust(0, 1, 0, -1);
         QFETCH(bool, handedToWatcher);
         QCOMPARE(screenWatcher.highlightRect,
