@@ -1,5 +1,7 @@
 #include "browser/fs_model.h"
 
+#include "browser/fileiconprovider.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 
@@ -13,6 +15,10 @@ const char* const DateFormat = "dd.MM.yy hh:mm";
 FS_MODEL::FS_MODEL(QObject* parent)
     : QFileSystemModel(parent)
 {
+    // One for the whole run: the model's background thread may still ask it
+    // while the model is being destroyed.
+    static FileIconProvider* const icons = new FileIconProvider;
+    setIconProvider(icons);
 }
 
 QVariant FS_MODEL::data(const QModelIndex& index, int role) const
