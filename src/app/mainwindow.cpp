@@ -6,8 +6,16 @@
 #include "browser/panelrefresh.h"
 #include "browser/screen_watcher.h"
 #include "platform/screen/screenproxy.h"
+#include "platform/sys/sysstatus.h"
 #include "platform/sys/systemconfig.h"
 #include "ui_mainwindow.h"
+#include "utilities/about.h"
+#include "utilities/devicescript.h"
+#include "utilities/movedirs.h"
+#include "utilities/recentdocuments.h"
+#include "utilities/service_select_dialog.h"
+#include "utilities/splash.h"
+#include "utilities/ss_dialog.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -227,12 +235,12 @@ void MainWindow::refreshScreen()
 
 void MainWindow::moveFonts()
 {
-    // Maintenance command comes with the device utilities.
+    utilities::moveFonts(this, savedLang);
 }
 
 void MainWindow::moveDicts()
 {
-    // Maintenance command comes with the device utilities.
+    utilities::moveDicts(this, savedLang);
 }
 
 void MainWindow::syncTime()
@@ -242,22 +250,40 @@ void MainWindow::syncTime()
 
 void MainWindow::setSSTimes()
 {
-    // Suspend/shutdown dialog comes with the device utilities.
+    sys::SystemConfig config;
+    SS_DIALOG dialog(this, config.suspendInterval(), config.shutdownInterval());
+    const int result = dialog.exec();
+    repaintAfterDialog();
+    if (result != QDialog::Accepted)
+        return;
+    int suspendMs = 0;
+    int shutdownMs = 0;
+    dialog.intervals(suspendMs, shutdownMs);
+    config.setSuspendInterval(suspendMs);
+    config.setShutdownInterval(shutdownMs);
+    sys::SysStatus::instance().setSuspendInterval(suspendMs);
+    sys::SysStatus::instance().setShutdownInterval(shutdownMs);
 }
 
 void MainWindow::setExtBind()
 {
-    // File bindings dialog comes with the device utilities.
+    SERVICE_SELECT_DIALOG dialog(this);
+    const int result = dialog.exec();
+    repaintAfterDialog();
+    if (result != QDialog::Accepted)
+        return;
+    dialog.save();
+    rebootDevice(this, savedLang);
 }
 
 void MainWindow::setSplash()
 {
-    // Boot splash command comes with the device utilities.
+    utilities::setSplash(this);
 }
 
 void MainWindow::cleanDocs()
 {
-    // Recent documents cleaning comes with the device utilities.
+    utilities::cleanDocs(this);
 }
 
 void MainWindow::showHelp()
@@ -282,7 +308,7 @@ void MainWindow::showHelp()
 
 void MainWindow::showAbout()
 {
-    // About box comes with the device utilities.
+    utilities::showAbout(this);
 }
 
 void MainWindow::actionBtnZorUdu()
