@@ -10,7 +10,7 @@
 #include "platform/sys/systemconfig.h"
 #include "ui_mainwindow.h"
 #include "utilities/about.h"
-#include "utilities/devicescript.h"
+#include "utilities/devicecommands.h"
 #include "utilities/movedirs.h"
 #include "utilities/recentdocuments.h"
 #include "utilities/service_select_dialog.h"

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 class QWidget;
 
@@ -23,8 +22,4 @@ void moveDirs(QWidget* window, const QString& savedLang, const QString& source1,
 // Why the sources can't be moved into destination; empty when they can.
 QString moveDirsError(const QString& source1, const QString& source2,
                       const QString& destination);
-// The shell commands that move each existing source into destination;
-// they end with status 1 when a source could not be moved whole.
-QString moveScriptBody(const QStringList& sources, const QString& destination);
-
 } // namespace utilities

@@ -3,7 +3,7 @@
 #include "browser/messagebox.h"
 #include "platform/cms/contentmanager.h"
 #include "platform/sys/sysstatus.h"
-#include "utilities/devicescript.h"
+#include "utilities/devicecommands.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
