@@ -5,8 +5,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-QStringList support::sqlRows(const QString& path, const QString& statement,
-                             const QVariantList& values)
+QStringList support::sqlRows(const QString& path, const QString& statement, const QVariantList& values)
 {
     const QString name = QStringLiteral("support:") + path;
     QStringList rows;
@@ -15,12 +14,12 @@ QStringList support::sqlRows(const QString& path, const QString& statement,
         db.setDatabaseName(path);
         const bool open = db.open();
         QSqlQuery query(db);
-        const bool ok = open && query.prepare(statement);
+        bool ok = open && query.prepare(statement);
         for (const QVariant& value : values)
             query.addBindValue(value);
-        if (!ok || !query.exec())
+        if (!(ok = ok && query.exec()))
             rows << QStringLiteral("error: ") + db.lastError().text() + query.lastError().text();
-        while (query.next()) {
+        while (ok && query.next()) {
             QStringList columns;
             for (int i = 0; i < query.record().count(); ++i)
                 columns << query.value(i).toString();
