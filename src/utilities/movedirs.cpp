@@ -3,13 +3,11 @@
 #include "browser/messagebox.h"
 #include "fileops/filecopy.h"
 #include "platform/sys/sysstatus.h"
-#include "platform/sys/systemconfig.h"
 #include "utilities/devicecommands.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 
 #include <cstring>
 #include <fcntl.h>
@@ -199,7 +197,6 @@ void moveDirs(QWidget* window, const QString& savedLang, const QString& source1,
     flushWindow(window);
     sys::SysStatus& status = sys::SysStatus::instance();
     status.setSystemBusy(true, true);
-    sys::SystemConfig::restoreLocale(savedLang);
     FileDescriptor target;
     int error = fileops::openDirectory(AT_FDCWD, QFile::encodeName(destination).constData(),
                                        target, true);
@@ -208,20 +205,15 @@ void moveDirs(QWidget* window, const QString& savedLang, const QString& source1,
         if (error == 0 && QFileInfo(source).isDir())
             error = moveDirectory(source, target.get(), where);
     }
-    const QString failure =
-        error == 0 ? QString()
-                   : tr("Moving to %1 stopped; nothing was removed before its copy was "
-                        "complete.\n%2: %3")
-                         .arg(destination, where, QString::fromLocal8Bit(strerror(error)));
-    if (failure.isEmpty()) {
-        if (!rebootDevice(window, savedLang))
-            status.setSystemBusy(false, true);
+    // A reboot that fails says so itself.
+    if (error == 0 && rebootDevice(window, savedLang))
         return;
-    }
-    sys::SystemConfig::setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     status.setSystemBusy(false, true);
-    showMessageBox(window, QMessageBox::Critical, tr("Error!"), failure,
-                   QMessageBox::Ok | QMessageBox::Cancel);
+    if (error != 0)
+        showMessageBox(window, QMessageBox::Critical, tr("Error!"),
+                       tr("Moving to %1 stopped; nothing was removed before its copy was complete.\n%2: %3")
+                           .arg(destination, where, QString::fromLocal8Bit(strerror(error))),
+                       QMessageBox::Ok | QMessageBox::Cancel);
 }
 
 } // namespace utilities

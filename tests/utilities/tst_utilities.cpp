@@ -215,6 +215,7 @@ private slots:
             QVERIFY(path.isEmpty() || (QDir(path).removeRecursively(), QDir().mkpath(path)));
         QVERIFY(destination != "/tmp/full" || support::mountTmpfs(destination, "64k"));
         QFile::remove(RebootLog);
+        sys::SystemConfig::setLocale(QLocale(QLocale::English, QLocale::UnitedStates)); // as the window keeps it
         const auto before = support::treeOf("/media");
         destination.isEmpty() ? qunsetenv("FONT_DIR") : qputenv("FONT_DIR", destination.toLocal8Bit());
         support::ModalDriver driver({ QMessageBox::StandardButton(answer), QMessageBox::Ok });
