@@ -1,14 +1,13 @@
 #include "platform/cms/contentmanager.h"
 
+#include "platform/logging.h"
+
 #include <QDir>
-#include <QLoggingCategory>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
-
-Q_LOGGING_CATEGORY(lcCms, "lirro.cms", QtWarningMsg)
 
 namespace cms {
 
