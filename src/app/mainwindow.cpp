@@ -117,10 +117,6 @@ const char* const MainWindow::StyleSheet =
 
 namespace {
 
-const char StartDirectory[] = "/media/flash";
-// Where the window goes when the internal flash cannot be entered, so the
-// owner still has a usable list instead of an empty window.
-const char FallbackDirectory[] = "/";
 const char LangVar[] = "LANG";
 const int WatcherInterval = 200;
 // The first menu-bar entry ("File") lies under this point.
@@ -193,36 +189,6 @@ FS_VIEW* MainWindow::fsView() const
     return ui->FSView;
 }
 
-void MainWindow::checkZorUduMount(int /*share*/)
-{
-    // The hand-off codes (look for the mounted share first) come with the
-    // share work; until then every start opens the internal flash.
-    QString path = QString::fromLatin1(StartDirectory);
-    if (!ui->FSView->setDirectory(path)) {
-        qWarning("Can not open %s, showing %s", StartDirectory, FallbackDirectory);
-        path = QString::fromLatin1(FallbackDirectory);
-        ui->FSView->setDirectory(path);
-    }
-    vexa::screen::ScreenProxy::instance().flush(this, vexa::screen::ScreenProxy::GU, true,
-                                                vexa::screen::ScreenCommand::SERVICE_WAIT);
-}
-
-void MainWindow::unmountZorUdu()
-{
-    // Share unmounting comes with the share work.
-}
-
-bool MainWindow::newZorUdu()
-{
-    // Share settings dialog comes with the share work.
-    return false;
-}
-
-void MainWindow::syncZorUdu()
-{
-    // Directory synchronisation comes with the share work.
-}
-
 void MainWindow::rotateScreen()
 {
     // Rotation dialog comes with the device utilities.
@@ -241,11 +207,6 @@ void MainWindow::moveFonts()
 void MainWindow::moveDicts()
 {
     utilities::moveDicts(this, savedLang);
-}
-
-void MainWindow::syncTime()
-{
-    // Internet time comes with the share work.
 }
 
 void MainWindow::setSSTimes()
@@ -311,11 +272,6 @@ void MainWindow::showAbout()
     utilities::showAbout(this);
 }
 
-void MainWindow::actionBtnZorUdu()
-{
-    // Opening or mounting the share comes with the share work.
-}
-
 bool MainWindow::event(QEvent* e)
 {
     QMainWindow::event(e);
@@ -362,8 +318,13 @@ void MainWindow::keyReleaseEvent(QKeyEvent* e)
 void MainWindow::closeEvent(QCloseEvent* e)
 {
     unmountZorUdu();
+    restoreLocaleAndDirectory();
+    e->accept();
+}
+
+void MainWindow::restoreLocaleAndDirectory()
+{
     if (sys::SystemConfig::setLocale(QLocale(savedLang)))
         LanguageGuard::finish();
     QDir::setCurrent(savedCwd);
-    e->accept();
 }

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 
+class CIFSSettings;
 class FS_VIEW;
 class Ui_MainWindow;
 
@@ -27,6 +28,12 @@ public:
     // a hand-off restart.
     void checkZorUduMount(int share);
     void unmountZorUdu();
+    // Writes the mount script and ends the event loop with code, for the
+    // launcher to mount the share and start the program again; does nothing
+    // without settings or a network connection.
+    void prepareZorUdu(int code);
+    bool ensureNetwork();
+    bool writeMountScript(const CIFSSettings& settings);
 
 public slots:
     bool newZorUdu();
@@ -49,6 +56,11 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+
+    // The owner's language and working directory, as at the start.
+    void restoreLocaleAndDirectory();
+    // The internal flash, or "/" when it can't be entered.
+    void showStartDirectory();
 
     // Set by Back when the parent directory could not be entered; the
     // release of that key then closes the window.
