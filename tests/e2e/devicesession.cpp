@@ -53,12 +53,24 @@ bool DeviceSession::start()
         && session.startUntil(
             qEnvironmentVariable("LIRRO_SOURCE_DIR") + "/scripts/device-session",
             { support::buildProgram(QString()), dir, QString::number(ScreenWidth), QString::number(ScreenHeight) },
-            [this] {
-                QString out;
-                return (lirroPid = findLirro()) > 0 && xdotool({ "search", "--onlyvisible", "--pid", QString::number(lirroPid) }, &out)
-                    && !(mainWindow = out.section('\n', 0, 0)).isEmpty();
-            },
-            3 * WaitMs);
+            [this] { return attach(0); }, 3 * WaitMs);
+}
+
+bool DeviceSession::attach(qint64 previous)
+{
+    QString out;
+    const qint64 pid = findLirro();
+    if (pid <= 0 || pid == previous)
+        return false;
+    lirroPid = pid;
+    return xdotool({ "search", "--onlyvisible", "--pid", QString::number(pid) }, &out)
+        && !(mainWindow = out.section('\n', 0, 0)).isEmpty();
+}
+
+bool DeviceSession::waitForRestart()
+{
+    const qint64 previous = lirroPid;
+    return QTest::qWaitFor([&] { return attach(previous); }, 3 * WaitMs);
 }
 
 bool DeviceSession::waitForExit(int* status)
@@ -91,6 +103,11 @@ bool DeviceSession::keys(const QStringList& names)
 bool DeviceSession::type(const QString& text)
 {
     return xdotool({ "type", "--delay", "40", "--", text });
+}
+
+bool DeviceSession::click(int x, int y)
+{
+    return xdotool({ "mousemove", QString::number(x), QString::number(y), "click", "1" });
 }
 
 bool DeviceSession::input(const QString& line)

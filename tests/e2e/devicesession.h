@@ -24,11 +24,15 @@ public:
     bool start();
     // Waits for the device to end; its status is lirro's, passed on by the launcher.
     bool waitForExit(int* status);
+    // Waits for the lirro the launcher started again, and its main window.
+    bool waitForRestart();
 
     // Real X input on the device's screen (xdotool key names).
     bool key(const QString& name);
     bool keys(const QStringList& names);
     bool type(const QString& text);
+    // A tap straight on the X screen: keys sent after it come after it.
+    bool click(int x, int y);
     // A line for the device's input forwarder, as the device window sends
     // it: "tap X Y", "double X Y", "long X Y" (the system manager's long press).
     bool input(const QString& line);
@@ -65,6 +69,8 @@ public:
     QRect lastOutline() const;
 
 private:
+    // Takes a lirro other than previous with its main window shown.
+    bool attach(qint64 previous);
     bool xdotool(const QStringList& arguments, QString* output = nullptr);
     QJsonObject settled();
 

@@ -1,0 +1,93 @@
+// The share on the emulated device, as its owner meets it: Right with no
+// settings opens the settings dialog; OK hands over to the launcher, which
+// mounts the emulated server's shares and starts lirro again on them; Sync
+// runs rsync both ways; Exit unmounts. The password is one a shell would
+// take for commands.
+#include "e2e/devicesession.h"
+#include "fileops/runcommandsync.h"
+#include "share/sharescripts.h"
+#include "support/files.h"
+#include "support/sandbox.h"
+
+#include <QJsonArray>
+#include <QtTest>
+
+namespace {
+
+const QString Flash = QStringLiteral("/media/flash");
+const QString Server = QStringLiteral("/tmp/lirro-share/192.168.0.10");
+const QString Password = QStringLiteral("a b;touch /tmp/pwned $(reboot) `reboot` \"q\" 'q' \\ *");
+const QString DialogTitle = QStringLiteral("CIFS server configuration");
+// Rows of the docked dialog below its top edge (the device's font at 72 dpi).
+const int AnonimousRow = 172;
+const int LoginRow = 212;
+const int PasswordRow = 252;
+const int ButtonRow = 396;
+
+} // namespace
+
+class ShareEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { REQUIRE_SANDBOX(); }
+
+    void mountSyncExit()
+    {
+        // Dropbox admits alice with that password only; the device side of
+        // its pair already holds a file of its own.
+        QVERIFY(support::writeFile(Server + "/.access/Dropbox", ("alice:" + Password + '\n').toUtf8()));
+        QVERIFY(support::writeFile(Flash + "/downloads/Dropbox/from_device.txt", "written on the device\n"));
+        DeviceSession device;
+        QVERIFY(device.start() && device.waitForTitle(Flash));
+
+        QVERIFY(device.key("Right") && device.waitForWindow(DialogTitle));
+        VERIFY_PANEL_STEADY(device, "settings dialog");
+        const int top = device.otherWindows().value(0).top();
+        QVERIFY(device.click(12, top + AnonimousRow));
+        QVERIFY(device.click(375, top + LoginRow) && device.type("alice"));
+        QVERIFY(device.click(375, top + PasswordRow) && device.type(Password));
+        VERIFY_PANEL_STEADY(device, "login and password typed");
+        QVERIFY(device.input(QStringLiteral("tap 73 %1").arg(top + ButtonRow)));
+
+        QVERIFY(device.waitForRestart());
+        QVERIFY2(device.waitForTitle(ShareMountRoot), qPrintable(device.title()));
+        VERIFY_PANEL(device, "the shares listed");
+        QStringList events;
+        for (const QJsonObject& e : device.log("launcher"))
+            events << e.value("event").toString() + ' ' + QString::number(e.value("status").toInt());
+        QCOMPARE(events.mid(1, 3), (QStringList{ "exit 123", "cifs 0", "mount 0" }));
+        QCOMPARE(device.log("launcher").value(4).value("args").toArray().last().toString(), QString("ZorUdu123"));
+        const QList<QJsonObject> mounts = support::readJsonLines("/tmp/lirro-device/mount.cifs.log");
+        QCOMPARE(mounts.size(), 3);
+        for (const QJsonObject& m : mounts) {
+            QCOMPARE(m.value("status").toInt(), 0);
+            QVERIFY(m.value("args").toArray().last().toString().endsWith(",user=alice,pass=" + Password));
+        }
+
+        // Sync with ZorUdu (File, the second entry from its end).
+        QVERIFY(device.key("Menu") && device.waitForOtherWindows(1) && device.keys({ "Up", "Up", "Return" }));
+        QVERIFY(device.waitForWindow("rsync output"));
+        QVERIFY(device.key("Escape") && device.waitForWindow("rsync output", false));
+        for (const char* pair : { "first_shared_dir/sync_dir:downloads/sync_dir", "Dropbox:downloads/Dropbox" })
+            QCOMPARE(support::treeOf(Flash + '/' + QString(pair).section(':', 1)),
+                     support::treeOf(Server + '/' + QString(pair).section(':', 0, 0)));
+        QCOMPARE(support::readFile(Server + "/Dropbox/from_device.txt"), QByteArray("written on the device\n"));
+
+        // Exit from inside a share: it is unmounted, and nothing of it removed.
+        const QMap<QString, QByteArray> server = support::treeOf(Server);
+        QVERIFY(device.keys({ "Down", "Return" }) && device.waitForTitle(QString(ShareMountRoot) + "/Dropbox"));
+        QVERIFY(device.key("Menu") && device.waitForOtherWindows(1) && device.keys({ "Up", "Return" }));
+        int status = -1;
+        QVERIFY(device.waitForExit(&status));
+        QCOMPARE(status, 0);
+        QCOMPARE(shareMounts(runCommandSync(QStringLiteral("mount"))), QStringList());
+        QVERIFY(!QFile::exists(ShareMountRoot));
+        QCOMPARE(support::treeOf(Server), server);
+        QVERIFY(!QFile::exists("/tmp/pwned") && !QFile::exists("/tmp/lirro-device/reboot.log"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ShareEndToEnd)
+#include "tst_share_e2e.moc"
