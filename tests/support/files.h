@@ -14,7 +14,8 @@ namespace support {
 bool writeFile(const QString& path, const QByteArray& data, int mode = 0644);
 // The file's bytes, or "<missing>" when it can't be read.
 QByteArray readFile(const QString& path);
-// lstat's inode (0 when missing).
+// lstat's permission bits (-1 when missing) and inode (0 when missing).
+int modeOf(const QString& path);
 ino_t inodeOf(const QString& path);
 // A fresh empty directory (removed with its contents first).
 bool freshDir(const QString& path);
