@@ -236,10 +236,8 @@ void TestHighlighters::fuzz()
         for (int i = 0; i < length; ++i)
             text += chars.at(random.bounded(chars.size()));
         QString pattern;
-        if (round % 10 == 0) {
-            text += QString(3000, 'a') + 'b';
-            pattern = QStringLiteral("(a|aa)+$");
-        }
+        if (round % 10 == 0)
+            text += '\n' + QString(28, 'a') + 'b';
         for (int i = random.bounded(1, 8); i > 0; --i)
             pattern += atoms.at(random.bounded(atoms.size()));
         QTextDocument doc(text);
@@ -255,6 +253,17 @@ void TestHighlighters::fuzz()
     }
     // The budgets are 20 and 4 ms a block; this leaves room for a slow machine.
     QVERIFY2(slowest < 150, qPrintable(QString::number(slowest)));
+
+    // A screenful of lines that make a backtracking matcher take ages, the
+    // pattern typed and its nearest match looked for: within a second.
+    QTextDocument doc(QStringList(QVector<QString>(80, QString(32, 'a') + 'b').toList()).join('\n'));
+    BASE_HIGHLIGHTER* h = make(Plain, &doc);
+    QElapsedTimer clock;
+    clock.start();
+    h->setHighlight(QStringLiteral("(a|aa)+$"), 0);
+    h->findNearestMatch();
+    h->highlightBlocks(doc.firstBlock(), doc.lastBlock());
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_MAIN(TestHighlighters)
