@@ -70,7 +70,8 @@ int ScreenRotationDialog::popup()
 
     show();
     ScreenProxy::instance().flush(nullptr, ScreenProxy::GC, true, wait);
-    const int result = exec();
+    // A key pressed while the flash was on its way has answered already.
+    const int result = isVisible() ? exec() : this->result();
     if (result != QDialog::Accepted)
         return result;
     ScreenProxy::instance().flush(nullptr, ScreenProxy::GU, true, wait);
