@@ -207,9 +207,18 @@ void BASE_HIGHLIGHTER::highlightBlocks(const QTextBlock& first, const QTextBlock
     // The states the blocks start and end in are known beforehand, so
     // formatting one block never runs on into the ones after it.
     endState(last.isValid() ? last : document()->lastBlock());
+    // Plain text without a search has nothing to format: formatting a block
+    // costs a format per character, a lot on a long line.
+    const bool nothing = rules.isEmpty() && commentStartExpression.pattern().isEmpty()
+                         && highlightExpression.pattern().isEmpty();
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
-        if (formattedGeneration.at(b.blockNumber()) != generation)
-            rehighlightBlock(b);
+        int& formatted = formattedGeneration[b.blockNumber()];
+        if (formatted != generation) {
+            if (nothing && b.layout()->formats().isEmpty())
+                formatted = generation;
+            else
+                rehighlightBlock(b);
+        }
         if (b == last)
             break;
     }
