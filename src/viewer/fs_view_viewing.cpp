@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QProcess>
+#include <QScreen>
 
 namespace {
 
@@ -98,6 +99,10 @@ void FS_VIEW::actionView()
     file.text = QString();
     dialog.setWindowTitle(name);
     dialog.setWindowFlags(dialog.windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    // Maximized as the device's window system does it, also on an X server
+    // whose window manager would not.
+    if (const QScreen* screen = dialog.screen())
+        dialog.setGeometry(screen->availableGeometry());
     dialog.setWindowState(Qt::WindowMaximized);
 
     sys::SysStatus::instance().setSystemBusy(false, true);
