@@ -121,10 +121,18 @@ void PLAIN_TEXT_VIEW::mouseReleaseEvent(QMouseEvent* e)
     }
 }
 
+void PLAIN_TEXT_VIEW::keyPressEvent(QKeyEvent* e)
+{
+    pressedKey = e->key();
+    QPlainTextEdit::keyPressEvent(e);
+}
+
 void PLAIN_TEXT_VIEW::keyReleaseEvent(QKeyEvent* e)
 {
+    const bool pressedHere = pressedKey == e->key() && !e->isAutoRepeat();
+    pressedKey = 0;
     int y;
-    switch (e->key()) {
+    switch (pressedHere ? e->key() : 0) {
     case Qt::Key_Menu:
         y = KeyTapOffset;
         break;

@@ -31,6 +31,7 @@ public:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -47,4 +48,8 @@ private:
     // formatting from inside; that waits for the outer round.
     bool highlighting = false;
     bool highlightAgain = false;
+    // The key last pressed here: OK pressed on the keyboard dialog's Enter
+    // closes it, and its release, which then comes here, must not clear
+    // the highlight just asked for.
+    int pressedKey = 0;
 };

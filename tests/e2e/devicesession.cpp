@@ -53,12 +53,20 @@ bool DeviceSession::start()
         && session.startUntil(
             qEnvironmentVariable("LIRRO_SOURCE_DIR") + "/scripts/device-session",
             { support::buildProgram(QString()), dir, QString::number(ScreenWidth), QString::number(ScreenHeight) },
-            [this] {
-                QString out;
-                return (lirroPid = findLirro()) > 0 && xdotool({ "search", "--onlyvisible", "--pid", QString::number(lirroPid) }, &out)
-                    && !(mainWindow = out.section('\n', 0, 0)).isEmpty();
-            },
-            3 * WaitMs);
+            [this] { return findMainWindow(); }, 3 * WaitMs);
+}
+
+bool DeviceSession::findMainWindow()
+{
+    QString out;
+    return (lirroPid = findLirro()) > 0 && xdotool({ "search", "--onlyvisible", "--pid", QString::number(lirroPid) }, &out)
+        && !(mainWindow = out.section('\n', 0, 0)).isEmpty();
+}
+
+bool DeviceSession::waitForRestart()
+{
+    const qint64 before = lirroPid;
+    return QTest::qWaitFor([&] { return findMainWindow() && lirroPid != before; }, 3 * WaitMs);
 }
 
 bool DeviceSession::waitForExit(int* status)

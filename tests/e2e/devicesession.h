@@ -24,6 +24,8 @@ public:
     bool start();
     // Waits for the device to end; its status is lirro's, passed on by the launcher.
     bool waitForExit(int* status);
+    // Waits for lirro started again (after a screen rotation) and its main window.
+    bool waitForRestart();
 
     // Real X input on the device's screen (xdotool key names).
     bool key(const QString& name);
@@ -65,6 +67,7 @@ public:
     QRect lastOutline() const;
 
 private:
+    bool findMainWindow();
     bool xdotool(const QStringList& arguments, QString* output = nullptr);
     QJsonObject settled();
 
