@@ -156,8 +156,10 @@ Result measureLirro(const QString& path, const QString& pattern)
         if (phase == Opening && viewer && viewer->isVisible() && settledAfter(commands)) {
             r.firstPageMs = clock.elapsed();
             phase = Menu;
-            QKeyEvent menuKey(QEvent::KeyRelease, Qt::Key_Menu, Qt::NoModifier);
-            QApplication::sendEvent(viewer, &menuKey);
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Menu, Qt::NoModifier);
+            QApplication::sendEvent(viewer, &press);
+            QApplication::sendEvent(viewer, &release);
         } else if (phase == Menu) {
             if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
                 menu->setActiveAction(menu->actions().first());

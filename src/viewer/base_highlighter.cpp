@@ -18,7 +18,7 @@ const char* const MatchLimit = "(*LIMIT_MATCH=100000)";
 const int RulesBudgetMs = 20;
 const int SearchBudgetMs = 4;
 // The nearest-match scan over the whole document.
-const int NearestBudgetMs = 350;
+const int NearestBudgetMs = 650;
 
 // Options that give QRegExp's meaning to \w, \s, \d and \b on any letter.
 const QRegularExpression::PatternOptions PatternOptions =
@@ -230,36 +230,41 @@ bool BASE_HIGHLIGHTER::findNearestMatch()
     if (highlightExpression.pattern().isEmpty() || targetPosition < 0 || document() == nullptr)
         return true;
     const QDeadlineTimer deadline(NearestBudgetMs);
-    auto scan = [&](const QTextBlock& b) {
-        const int offset = b.position();
+    auto scan = [&](const QString& text, int offset) {
         const int searchMs = qMin<qint64>(SearchBudgetMs, qMax<qint64>(0, deadline.remainingTime()));
-        eachMatch(highlightExpression, b.text(), QDeadlineTimer(searchMs),
+        eachMatch(highlightExpression, text, QDeadlineTimer(searchMs),
                   [&](int index, int) { considerMatch(index + offset); });
     };
+    auto distance = [&]() { return std::llabs(qint64(nearestMatch) - targetPosition); };
     // Outwards from the target's block, until every block left is farther
-    // away than the match found.
+    // away than the match found. Positions are counted along: asking each
+    // block for its own walks the document's fragment tree.
     QTextBlock forward = document()->findBlock(targetPosition);
     if (!forward.isValid())
         forward = document()->lastBlock();
     QTextBlock backward = forward.previous();
-    auto distance = [&]() { return std::llabs(qint64(nearestMatch) - targetPosition); };
+    int forwardAt = forward.position();
+    int backwardEnd = forwardAt - 1; // where the block before ends (its separator)
     while (forward.isValid() || backward.isValid()) {
         if (deadline.hasExpired())
             return false;
         if (forward.isValid()) {
-            if (forward.position() - qint64(targetPosition) > distance()) {
+            if (forwardAt - qint64(targetPosition) > distance()) {
                 forward = QTextBlock();
             } else {
-                scan(forward);
+                const QString text = forward.text();
+                scan(text, forwardAt);
+                forwardAt += text.size() + 1;
                 forward = forward.next();
             }
         }
         if (backward.isValid()) {
-            const qint64 end = backward.position() + backward.length() - 1;
-            if (targetPosition - end > distance()) {
+            if (targetPosition - qint64(backwardEnd) > distance()) {
                 backward = QTextBlock();
             } else {
-                scan(backward);
+                const QString text = backward.text();
+                scan(text, backwardEnd - text.size());
+                backwardEnd -= text.size() + 1;
                 backward = backward.previous();
             }
         }
