@@ -156,15 +156,14 @@ Result measureLirro(const QString& path, const QString& pattern)
         if (phase == Opening && viewer && viewer->isVisible() && settledAfter(commands)) {
             r.firstPageMs = clock.elapsed();
             phase = Menu;
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier);
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Menu, Qt::NoModifier);
-            QApplication::sendEvent(viewer, &press);
-            QApplication::sendEvent(viewer, &release);
+            // Posted: what they open runs its own loop, and this timer does
+            // not fire again until its slot returned.
+            QApplication::postEvent(viewer, new QKeyEvent(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier));
+            QApplication::postEvent(viewer, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Menu, Qt::NoModifier));
         } else if (phase == Menu) {
             if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
                 menu->setActiveAction(menu->actions().first());
-                QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-                QApplication::sendEvent(menu, &enter);
+                QApplication::postEvent(menu, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
             } else if (auto* keyboard = qobject_cast<ui::VexaKeyboardDialog*>(QApplication::activeModalWidget())) {
                 keyboard->lineEdit()->setText(pattern);
                 commands = qint64(panelStats().value("commands").toDouble());
