@@ -61,7 +61,7 @@ qint64 statusKiB(const char* field)
 QJsonObject panelStats()
 {
     QUdpSocket socket;
-    socket.writeDatagram("STATS?", QHostAddress::LocalHost, vexa::screen::ScreenProxy::PORT);
+    socket.writeDatagram("STATS?", QHostAddress::LocalHost, vexa::screen::ScreenProxy::Port);
     if (!socket.waitForReadyRead(2000))
         return {};
     QByteArray reply(int(socket.pendingDatagramSize()), '\0');

@@ -102,8 +102,15 @@ private Q_SLOTS:
         QVERIFY(device.keys({"Menu", "Down", "Down", "Down", "Return"}) && device.waitForWindow("Screen Rotation"));
         VERIFY_PANEL(device, "rotation dialog");
 
-        // Right: a quarter turn; the device starts lirro again on the turned screen.
+        // Right: a quarter turn; the device starts lirro again on the turned
+        // screen. The dialog flashed the screen (GC) as it opened and sent
+        // it once more (GU) when answered, each waited for.
         QVERIFY(device.key("Right") && device.waitForRestart());
+        QStringList waited;
+        for (const QJsonObject& c : device.log("screen-service"))
+            if (c.value("wait").toInt() == 3)
+                waited << c.value("waveform").toString();
+        QCOMPARE(waited, QStringList({"GC", "GU"}));
         QCOMPARE(support::readFile("/root/Settings/screen"),
                  QByteArray("export QWS_DISPLAY=Transformed:Rot90:VexaScreen:/dev/mem"));
         const auto announced = [&] {

@@ -1,22 +1,11 @@
-// The rotation dialog: which side a tap chooses, the rotation each side
-// gives, and a run through the dialog with the real screen service.
+// The rotation dialog: which side a tap chooses and the rotation each side
+// gives (a run through it, with its flushes, is end to end).
 
-#include "platform/sys/sysstatus.h"
-#include "support/files.h"
-#include "support/modal.h"
-#include "support/processes.h"
-#include "support/sandbox.h"
 #include "utilities/screenrotationdialog.h"
 
 #include <QtTest>
 
 using ui::ScreenRotationDialog;
-
-namespace {
-
-const QString ScreenFile = QStringLiteral("/root/Settings/screen");
-
-} // namespace
 
 class TestScreenRotationDialog : public QObject
 {
@@ -27,8 +16,6 @@ private slots:
     void taps();
     void sides_data();
     void sides();
-    void popup_data();
-    void popup();
 };
 
 void TestScreenRotationDialog::taps_data()
@@ -73,64 +60,6 @@ void TestScreenRotationDialog::sides()
     QFETCH(int, current);
     QFETCH(int, turned);
     QCOMPARE(ScreenRotationDialog::turnedBy(ScreenRotationDialog::Side(side), current), turned);
-}
-
-void TestScreenRotationDialog::popup_data()
-{
-    QTest::addColumn<QList<int>>("keys");
-    QTest::addColumn<QPoint>("tap");
-    QTest::addColumn<QString>("written");
-    const QString rot90 = QStringLiteral("export QWS_DISPLAY=Transformed:Rot90:VexaScreen:/dev/mem");
-    QTest::newRow("Right") << QList<int>{Qt::Key_Right} << QPoint() << rot90;
-    QTest::newRow("tap on a diagonal, then Escape") << QList<int>{Qt::Key_Escape} << QPoint(5, 5) << QString();
-    QTest::newRow("tap on the right") << QList<int>{} << QPoint(-5, 60) << rot90;
-}
-
-void TestScreenRotationDialog::popup()
-{
-    QFETCH(QList<int>, keys);
-    QFETCH(QPoint, tap);
-    QFETCH(QString, written);
-    REQUIRE_SANDBOX();
-    qunsetenv("QWS_DISPLAY");
-    sys::SysStatus::instance().setScreenTransformation(0);
-    QFile::remove(ScreenFile);
-    support::ScreenService service;
-    QVERIFY(service.start());
-
-    support::ModalDriver driver;
-    driver.actions << [&](QDialog* d) {
-        if (!tap.isNull()) {
-            // Negative x: that far in from the right edge.
-            const QPoint at(tap.x() < 0 ? d->width() + tap.x() : tap.x(), tap.y());
-            QTest::mouseClick(d, Qt::LeftButton, Qt::NoModifier, at);
-            QVERIFY(keys.isEmpty() || d->isVisible());
-        }
-        for (int key : keys)
-            QTest::keyClick(d, Qt::Key(key));
-    };
-    ScreenRotationDialog dialog(nullptr);
-    const int result = dialog.popup();
-    QCOMPARE(result, int(written.isEmpty() ? QDialog::Rejected : QDialog::Accepted));
-    QCOMPARE(QFile::exists(ScreenFile), !written.isEmpty());
-    if (!written.isEmpty())
-        QCOMPARE(QString::fromLatin1(support::readFile(ScreenFile)), written);
-
-    // A whole-screen GC flash as it opens, a GU once it was answered; both
-    // waited for (service and reply wait). The dialog's own repaints go
-    // through the toolkit's watcher without a reply wait.
-    const int flushes = result == QDialog::Accepted ? 2 : 1;
-    auto waitedFor = [](const QList<QJsonObject>& lines) {
-        QStringList w;
-        for (const QJsonObject& e : lines)
-            if (e.value("wait").toInt() == 3)
-                w << e.value("waveform").toString() + (e.value("type").toString() == "UPDATE_REGION" ? "" : "?");
-        return w;
-    };
-    const QStringList flashes = waitedFor(support::waitForJsonLines(service.logPath(), [&](const QList<QJsonObject>& l) {
-        return waitedFor(l).size() >= flushes;
-    }));
-    QCOMPARE(flashes.join(' '), QString(flushes == 2 ? "GC GU" : "GC"));
 }
 
 QTEST_MAIN(TestScreenRotationDialog)
