@@ -8,6 +8,7 @@
 #include "platform/screen/screenproxy.h"
 #include "platform/sys/sysstatus.h"
 #include "platform/sys/systemconfig.h"
+#include "utilities/screenrotationdialog.h"
 #include "ui_mainwindow.h"
 #include "utilities/about.h"
 #include "utilities/devicecommands.h"
@@ -191,7 +192,8 @@ FS_VIEW* MainWindow::fsView() const
 
 void MainWindow::rotateScreen()
 {
-    // Rotation dialog comes with the device utilities.
+    ui::ScreenRotationDialog dialog(nullptr);
+    dialog.popup();
 }
 
 void MainWindow::refreshScreen()

@@ -24,7 +24,8 @@ public:
     bool start();
     // Waits for the device to end; its status is lirro's, passed on by the launcher.
     bool waitForExit(int* status);
-    // Waits for the lirro the launcher started again, and its main window.
+    // Waits for the lirro started again (by the launcher, or after a
+    // screen rotation) and its main window.
     bool waitForRestart();
 
     // Real X input on the device's screen (xdotool key names).

@@ -20,10 +20,12 @@ public:
     using FS_VIEW::actionCopyTo;
     using FS_VIEW::actionCut;
     using FS_VIEW::actionDelete;
+    using FS_VIEW::actionEdit;
     using FS_VIEW::actionInfo;
     using FS_VIEW::actionPaste;
     using FS_VIEW::actionRename;
     using FS_VIEW::actionSetMulti;
+    using FS_VIEW::actionView;
     using FS_VIEW::handleItemActivation;
 };
 
