@@ -1,16 +1,21 @@
 // Start-up: the hand-off argument, the environment prepared before the Qt
-// application exists, the window it opens, and the real binary without any
-// of the device's services.
+// application exists, the window it opens; the real binary without any of
+// the device's services, and the owner's language after every way out.
 
 #include "app/filemanagerapplication.h"
 #include "app/mainwindow.h"
 #include "support/processes.h"
 #include "support/sandbox.h"
 
+#include "support/files.h"
+
 #include <QApplication>
 #include <QtTest>
 
+#include <csignal>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -31,6 +36,33 @@ int shareFrom(const QStringList& arguments)
 
 // Recorded by main() before the Qt application exists.
 QByteArray distanceBeforeQtApp;
+
+const QString LanguageFile = QStringLiteral("/root/Settings/language");
+
+ino_t languageFileInode()
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(LanguageFile).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The real program with LANG, up once it has written the language file
+// (no bus, no system manager, no screen service: it must not block or die).
+bool startLirro(QProcess& lirro, const QString& lang)
+{
+    const ino_t before = languageFileInode();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LANG"), lang);
+    lirro.setProcessEnvironment(env);
+    lirro.start(support::buildProgram(QStringLiteral("src/lirro")), QStringList());
+    return QTest::qWaitFor([&] { return languageFileInode() != before; }, 20000)
+           && lirro.state() == QProcess::Running;
+}
+
+bool endLirro(QProcess& lirro, int signal)
+{
+    ::kill(pid_t(lirro.processId()), signal);
+    return lirro.waitForFinished(20000);
+}
 
 } // namespace
 
@@ -78,14 +110,22 @@ private slots:
         app.mainWindow()->close();
     }
 
-    void binaryRunsWithoutDeviceServices()
+    void languageBackOnEveryWayOut()
     {
-        // No system bus, no system manager, no screen service: the program
-        // comes up and keeps running rather than block or die.
-        support::HelperProcess lirro;
-        QVERIFY(lirro.startUntil(support::buildProgram(QStringLiteral("src/lirro")), {},
-                                 [] { return true; }));
-        QVERIFY(!lirro.process.waitForFinished(3000));
+        QProcess lirro;
+        QVERIFY(startLirro(lirro, QStringLiteral("ru_RU.UTF-8")));
+        QCOMPARE(support::readFile(LanguageFile), QByteArray("export LANG=en_US.UTF-8"));
+        QVERIFY(endLirro(lirro, SIGTERM));
+        QCOMPARE(support::readFile(LanguageFile), QByteArray("export LANG=ru_RU.UTF-8"));
+
+        // Killed: English stays until the next start, which finds the
+        // owner's language saved and puts it back at its own end.
+        QVERIFY(startLirro(lirro, QStringLiteral("de_DE.UTF-8")));
+        QVERIFY(endLirro(lirro, SIGKILL));
+        QCOMPARE(support::readFile(LanguageFile), QByteArray("export LANG=en_US.UTF-8"));
+        QVERIFY(startLirro(lirro, QStringLiteral("en_US.UTF-8")));
+        QVERIFY(endLirro(lirro, SIGSEGV));
+        QCOMPARE(support::readFile(LanguageFile), QByteArray("export LANG=de_DE.UTF-8"));
     }
 };
 
