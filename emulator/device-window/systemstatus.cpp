@@ -31,8 +31,13 @@ QString SystemStatus::describe(const QJsonObject& state)
     parts << (busy ? QStringLiteral("Busy") : QStringLiteral("Ready"));
     parts << (state.value(QLatin1String("sdCard")).toBool() ? QStringLiteral("SD card in")
                                                            : QStringLiteral("No SD card"));
-    parts << (state.value(QLatin1String("sdio")).toBool() ? QStringLiteral("Wi-Fi on")
-                                                         : QStringLiteral("Wi-Fi off"));
+    // The connection as the address command described it: address and network.
+    const QString connection = state.value(QLatin1String("connection")).toString();
+    if (!connection.isEmpty())
+        parts << QStringLiteral("Wi-Fi %1").arg(connection);
+    else
+        parts << (state.value(QLatin1String("sdio")).toBool() ? QStringLiteral("Wi-Fi on")
+                                                             : QStringLiteral("Wi-Fi off"));
     const QJsonValue level = state.value(QLatin1String("batteryLevel"));
     const QJsonValue status = state.value(QLatin1String("batteryStatus"));
     if (level.isDouble()) {

@@ -7,9 +7,10 @@
 #include <QTimer>
 
 // What the device's system manager would show: the busy indicator, the SD
-// card, Wi-Fi power and the battery. The stand-in's state is only reachable on
-// the sandbox's private bus, so the forwarder inside copies it into a file
-// (one JSON object, replaced every half second); this reads that file.
+// card, Wi-Fi power or connection and the battery. The stand-in's state is
+// only reachable on the sandbox's private bus, so the forwarder inside copies
+// it into a file (one JSON object, replaced every half second); this reads
+// that file.
 class SystemStatus : public QObject {
     Q_OBJECT
 public:

@@ -290,8 +290,14 @@ QVariantList SystemManager::perform(const QString& method, const QVariantList& a
             return {on == options.sdio};
         if (on != options.sdio) {
             options.sdio = on;
-            if (!on)
+            // The radio takes wpa_supplicant and the connection with it.
+            if (!on && wpaRunning)
+                runShell(options.wpaStopCommand, QString());
+            if (!on) {
                 wpaRunning = false;
+                addressAcquired = false;
+                connection.clear();
+            }
             // Announced after the reply, as the radio comes up.
             QTimer::singleShot(0, this, [this, on] {
                 sendSignal(QStringLiteral("sdioChangedSignal"), {on});
@@ -310,6 +316,8 @@ QVariantList SystemManager::perform(const QString& method, const QVariantList& a
         if (wpaRunning && !runShell(options.wpaStopCommand, QString()))
             return {false};
         wpaRunning = false;
+        addressAcquired = false;
+        connection.clear();
         return {true};
     }
     if (method == QLatin1String("batteryStatus"))
@@ -318,8 +326,11 @@ QVariantList SystemManager::perform(const QString& method, const QVariantList& a
         const bool on = args.at(0).toBool();
         if (on && !options.sdio)
             return {false};
-        const bool ok = !on || runShell(options.addressCommand, QString());
+        QByteArray output;
+        const bool ok = !on || runShell(options.addressCommand, QString(), &output);
         addressAcquired = on && ok;
+        const QList<QByteArray> lines = output.trimmed().split('\n');
+        connection = addressAcquired ? QString::fromUtf8(lines.last()) : QString();
         if (on) {
             QTimer::singleShot(0, this, [this] {
                 sendSignal(QStringLiteral("addressAcquired"), {});
@@ -330,13 +341,14 @@ QVariantList SystemManager::perform(const QString& method, const QVariantList& a
     return {};
 }
 
-bool SystemManager::runShell(const QString& command, const QString& argument)
+bool SystemManager::runShell(const QString& command, const QString& argument, QByteArray* output)
 {
     if (command.isEmpty())
         return true;
     // The argument goes in as $1, never into the command text.
     QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setProcessChannelMode(output ? QProcess::ForwardedErrorChannel
+                                         : QProcess::ForwardedChannels);
     process.start(QStringLiteral("sh"),
                   {QStringLiteral("-c"), command, QStringLiteral("sh"), argument});
     if (!process.waitForFinished(30000)) {
@@ -344,6 +356,8 @@ bool SystemManager::runShell(const QString& command, const QString& argument)
         process.waitForFinished();
         return false;
     }
+    if (output)
+        *output = process.readAllStandardOutput();
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
@@ -445,5 +459,6 @@ QJsonObject SystemManager::state() const
         {QStringLiteral("shutdownInterval"), shutdownInterval},
         {QStringLiteral("wpaSupplicant"), wpaRunning},
         {QStringLiteral("addressAcquired"), addressAcquired},
+        {QStringLiteral("connection"), connection},
     };
 }

@@ -33,7 +33,8 @@ public:
         bool sdioLocked = false;     // the radio cannot be switched
         QString wpaStartCommand;     // run with sh, $1 = configuration file
         QString wpaStopCommand;
-        QString addressCommand;      // run with sh before addressAcquired
+        QString addressCommand;      // run with sh before addressAcquired; its last
+                                     // line of output describes the connection
     };
 
     SystemManager(const QDBusConnection& bus, CallLog* log, const Options& options,
@@ -54,7 +55,7 @@ private:
     bool emitBroadcast(const QString& name, const QStringList& args, QString* error);
     void sendSignal(const QString& name, const QVariantList& args);
     void logCall(const QDBusMessage& message, bool control);
-    bool runShell(const QString& command, const QString& argument);
+    bool runShell(const QString& command, const QString& argument, QByteArray* output = nullptr);
 
     QDBusConnection bus;
     CallLog* callLog;
@@ -67,4 +68,5 @@ private:
     int shutdownInterval = 0;
     bool wpaRunning = false;
     bool addressAcquired = false;
+    QString connection;
 };
