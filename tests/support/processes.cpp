@@ -62,6 +62,18 @@ void support::HelperProcess::stop()
     }
 }
 
+QByteArray support::outputOf(const QString& program, const QStringList& arguments, int* exitCode)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    const bool ended = process.waitForFinished(StopTimeoutMs * 6)
+                       && process.exitStatus() == QProcess::NormalExit;
+    if (exitCode)
+        *exitCode = ended ? process.exitCode() : -1;
+    return process.readAllStandardOutput();
+}
+
 QList<QJsonObject> support::readJsonLines(const QString& path)
 {
     QList<QJsonObject> lines;

@@ -34,6 +34,10 @@ public:
     QProcess process;
 };
 
+// Runs a program to its end and returns its standard output; exitCode gets
+// its exit status (-1 when it did not run or end normally).
+QByteArray outputOf(const QString& program, const QStringList& arguments, int* exitCode = nullptr);
+
 // Every line of a JSON-lines log, in order.
 QList<QJsonObject> readJsonLines(const QString& path);
 // Reads the log until done() holds for its lines, or the bound passes;
