@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QString>
 #include <QVariantMap>
 #include <QVector>
@@ -75,6 +76,8 @@ void sortByQuality(QVector<WifiNetworkProperties>& list);
 void sortByCount(QVector<WifiNetworkProperties>& list);
 
 } // namespace sys
+
+Q_DECLARE_METATYPE(sys::WifiNetworkProperties)
 
 using WifiProfile = sys::WifiNetworkProperties;
 using WifiProfiles = QVector<sys::WifiNetworkProperties>;

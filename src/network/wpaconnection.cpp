@@ -83,7 +83,16 @@ WpaConnection::WpaConnection(sys::SysStatus& system, QObject* parent)
     : QObject(parent)
     , system(system)
 {
+    registerTypes();
     connect(&system, &sys::SysStatus::addressAcquired, this, &WpaConnection::onAddressAcquired);
+}
+
+void WpaConnection::registerTypes()
+{
+    // Under the names the signals use, for queued connections and spies.
+    qRegisterMetaType<WifiProfile>("WifiProfile");
+    qRegisterMetaType<WifiProfiles>("WifiProfiles");
+    qRegisterMetaType<WpaConnection::ConnectionState>("WpaConnection::ConnectionState");
 }
 
 WpaConnection::~WpaConnection()

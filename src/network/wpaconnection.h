@@ -55,6 +55,9 @@ public:
     explicit WpaConnection(sys::SysStatus& system, QObject* parent = nullptr);
     ~WpaConnection() override;
 
+    // The types of the signals, for queued connections.
+    static void registerTypes();
+
     // Opens both connections to the interface's control socket. An empty
     // name keeps the interface, or picks the first one wpa_supplicant runs
     // on. Negative on failure, 0 or more on success.

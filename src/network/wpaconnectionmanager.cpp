@@ -64,7 +64,9 @@ WpaConnectionManager::WpaConnectionManager(sys::SysStatus& system, QObject* pare
     : QObject(parent)
     , system(system)
 {
+    WpaConnection::registerTypes();
     scanTimer.setSingleShot(true);
+    scanTimer.setTimerType(Qt::PreciseTimer);
     scanTimer.setInterval(ScanIntervalMs);
     connect(&scanTimer, &QTimer::timeout, this, &WpaConnectionManager::onScanTimeout);
     connect(&system, &sys::SysStatus::sdioChangedSignal, this,
