@@ -1,7 +1,7 @@
 #include "network/wpaconnection.h"
 
-#include "network/networklogging.h"
 #include "network/wpareplies.h"
+#include "platform/logging.h"
 #include "platform/sys/sysstatus.h"
 
 #include <QCryptographicHash>

@@ -1,6 +1,6 @@
 #include "network/wpaconnectionmanager.h"
 
-#include "network/networklogging.h"
+#include "platform/logging.h"
 #include "platform/sys/sysstatus.h"
 #include "platform/sys/systemconfig.h"
 

@@ -1,3 +1,0 @@
-#include "network/networklogging.h"
-
-Q_LOGGING_CATEGORY(lcNetwork, "lirro.network", QtInfoMsg)
