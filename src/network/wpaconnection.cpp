@@ -2,6 +2,7 @@
 
 #include "network/wpareplies.h"
 #include "platform/logging.h"
+#include "platform/sys/dbusnames.h"
 #include "platform/sys/sysstatus.h"
 
 #include <QCryptographicHash>
@@ -81,10 +82,15 @@ QByteArray controlSocket(const QString& name)
 
 WpaConnection::WpaConnection(sys::SysStatus& system, QObject* parent)
     : QObject(parent)
+    , bus(QDBusConnection::systemBus())
     , system(system)
 {
     registerTypes();
-    connect(&system, &sys::SysStatus::addressAcquired, this, &WpaConnection::onAddressAcquired);
+    if (!bus.connect(QLatin1String(sys::dbus::SystemManagerService),
+                     QLatin1String(sys::dbus::SystemManagerObject),
+                     QLatin1String(sys::dbus::SystemManagerInterface),
+                     QStringLiteral("addressAcquired"), this, SLOT(onAddressAcquired())))
+        qCWarning(lcNetwork, "\nCan not connect the addressAcquired!\n");
 }
 
 void WpaConnection::registerTypes()

@@ -3,6 +3,7 @@
 #include "network/wifinetworkproperties.h"
 
 #include <QByteArray>
+#include <QDBusConnection>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -17,7 +18,8 @@ class SysStatus;
 // The client of wpa_supplicant's control interface: text requests and their
 // replies on the control connection, event messages on the monitor
 // connection, and the connection states they amount to. The address is
-// acquired by the system manager.
+// acquired by the system manager, whose "addressAcquired" broadcast says
+// when it is there.
 class WpaConnection : public QObject
 {
     Q_OBJECT
@@ -124,6 +126,7 @@ private:
     void parseMessage(const QByteArray& message);
     void broadcastState(ConnectionState state);
 
+    QDBusConnection bus;
     sys::SysStatus& system;
     QString interface;
     wpa_ctrl* ctrl = nullptr;
