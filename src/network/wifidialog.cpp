@@ -22,7 +22,8 @@ const int CloseDelayMs = 1500;
 const QSize IconSize(64, 32);
 const int Bars = 4;
 const char* const ListStyle =
-    "QListWidget { border: none; background: white; }"
+    "QListWidget { border: none; outline: none; background: white;"
+    " selection-background-color: white; selection-color: black; }"
     "QListWidget::item { color: black; border: 2px solid transparent; }"
     "QListWidget::item:selected { background: white; color: black; border: 2px solid black; }";
 
@@ -45,7 +46,12 @@ QIcon accessPointIcon(int quality, bool locked)
         p.setBrush(Qt::NoBrush);
         p.drawArc(QRect(48, 6, 10, 16), 0, 180 * 16);
     }
-    return QIcon(pixmap);
+    p.end();
+    // The current row shows its outline only: no tinted icon.
+    QIcon icon;
+    icon.addPixmap(pixmap, QIcon::Normal);
+    icon.addPixmap(pixmap, QIcon::Selected);
+    return icon;
 }
 
 } // namespace

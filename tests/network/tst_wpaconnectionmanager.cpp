@@ -132,7 +132,7 @@ private slots:
                                    WpaConnection::StateConnecting, WpaConnection::StateAssociated,
                                    WpaConnection::StateAddressAcquired}));
         QCOMPARE(states->last().at(0).value<WifiProfile>().ssid(), QByteArray("HomeNet"));
-        QCOMPARE(manager->address(), QStringLiteral("192.168.77.2"));
+        QCOMPARE(manager->address(), QStringLiteral("192.168.0.57"));
         WifiProfiles scanned;
         manager->scanResults(scanned);
         QCOMPARE(scanned.size(), 4);
