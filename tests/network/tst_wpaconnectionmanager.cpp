@@ -20,11 +20,6 @@ const QString HomeNet = QStringLiteral("02:00:00:00:01:02");
 const QString OldRouter = QStringLiteral("02:00:00:00:01:03");
 const QString Passphrase = QStringLiteral("battery staple");
 
-QString wifiDevice()
-{
-    return qEnvironmentVariable("LIRRO_SOURCE_DIR") + QStringLiteral("/emulator/wifi/wifi-device");
-}
-
 WifiProfile homeNet(const QString& psk, int count)
 {
     WifiProfile ap;
@@ -77,12 +72,7 @@ class WpaConnectionManagerTest : public QObject
 
     bool startDevice(const QStringList& options)
     {
-        const QString device = wifiDevice();
-        return systemManager.start(
-            QStringList{"--wpa-command", device + " start \"$1\" " + support::buildProgram(QString()) + ' ' + WifiLog,
-                        "--wpa-stop-command", device + " stop", "--address-command",
-                        device + " address"}
-            + options);
+        return systemManager.start(support::SystemManager::wifiOptions(WifiLog) + options);
     }
 
     bool waitForState(int state, int timeoutMs = 10000)
@@ -97,7 +87,9 @@ private slots:
     void init()
     {
         REQUIRE_SANDBOX();
-        QCOMPARE(QProcess::execute(wifiDevice(), {"stop"}), 0);
+        QCOMPARE(QProcess::execute(qEnvironmentVariable("LIRRO_SOURCE_DIR") + "/emulator/wifi/wifi-device",
+                                   {"stop"}),
+                 0);
         QFile::remove(WifiLog);
         QFile::remove(systemManager.logPath());
         QFile::remove(sys::SystemConfig::databasePath());

@@ -121,6 +121,15 @@ bool support::SystemManager::control(const QStringList& arguments)
            == 0;
 }
 
+QStringList support::SystemManager::wifiOptions(const QString& wifiLog)
+{
+    const QString device = QStringLiteral(LIRRO_SOURCE_DIR "/emulator/wifi/wifi-device");
+    return { QStringLiteral("--wpa-command"),
+             device + QStringLiteral(" start \"$1\" ") + buildProgram(QString()) + ' ' + wifiLog,
+             QStringLiteral("--wpa-stop-command"), device + QStringLiteral(" stop"),
+             QStringLiteral("--address-command"), device + QStringLiteral(" address") };
+}
+
 bool support::ScreenService::start(const QStringList& options)
 {
     return HelperProcess::start(buildProgram(QStringLiteral("emulator/screen-service/screen-service")),

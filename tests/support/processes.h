@@ -58,6 +58,10 @@ public:
     QString logPath() const { return dir.filePath(QStringLiteral("system-manager.log")); }
     // Runs system-manager-ctl; true when it succeeded.
     static bool control(const QStringList& arguments);
+    // The emulated device's Wi-Fi adapter, as scripts/device-session gives
+    // it: the wpa_supplicant stand-in (its requests and events logged to
+    // wifiLog), started and stopped, and the adapter's address.
+    static QStringList wifiOptions(const QString& wifiLog);
 
 private:
     QTemporaryDir dir;
