@@ -111,7 +111,7 @@ private slots:
     {
         QVERIFY(sys::SystemConfig().saveWifiProfiles({homeNet(Passphrase, 3).record()}));
         QCOMPARE(QProcess::execute("sqlite3", {sys::SystemConfig::databasePath(),
-                                               "insert into wifi_conf values (7, x'00ff00ff')"}),
+                                               "insert into wifi_conf values (-1, x'00ff00ff')"}),
                  0);
         QVERIFY(startDevice({"--sdio"}));
         manager->start();
