@@ -7,6 +7,7 @@
 #include "browser/panelrefresh.h"
 #include "fileops/outputwindow.h"
 #include "fileops/runcommandsync.h"
+#include "network/wifidialog.h"
 #include "platform/sys/sysstatus.h"
 #include "share/cifsdialog.h"
 #include "share/cifssettings.h"
@@ -116,8 +117,16 @@ bool MainWindow::newZorUdu()
 
 bool MainWindow::ensureNetwork()
 {
-    // not built yet: the Wi-Fi dialog
-    return !sys::SysStatus::instance().currentConnection().isEmpty();
+    sys::SysStatus& status = sys::SysStatus::instance();
+    if (!status.currentConnection().isEmpty())
+        return true;
+    int connected = 0;
+    {
+        ::ui::WifiDialog dialog(this, status);
+        connected = dialog.popup(true);
+    }
+    updateWholeScreen();
+    return connected != 0;
 }
 
 void MainWindow::prepareZorUdu(int code)
