@@ -104,8 +104,10 @@ int main(int argc, char* argv[])
     QObject::connect(&socket, &ControlSocket::request, &supplicant,
                      [&](const QByteArray& command, QByteArray* reply) { *reply = supplicant.handle(command); });
     if (ready[1] >= 0) {
-        ::write(ready[1], "1", 1);
+        const bool told = ::write(ready[1], "1", 1) == 1;
         ::close(ready[1]);
+        if (!told)
+            return 1;
     }
     fprintf(stderr, "ready\n");
     fflush(stderr);
