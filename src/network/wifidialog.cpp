@@ -223,9 +223,9 @@ void WifiDialog::askPassword(const WifiProfile& profile)
 
 void WifiDialog::showAccessPoints()
 {
-    const QString current = list->currentRow() >= 0 && list->currentRow() < shown.size()
-                                ? shown.at(list->currentRow()).bssid()
-                                : QString();
+    const int was = list->currentRow();
+    const bool onRescan = was >= 0 && was == shown.size();
+    const QString current = was >= 0 && was < shown.size() ? shown.at(was).bssid() : QString();
     wifi->scanResults(shown);
     list->clear();
     int row = 0;
@@ -239,7 +239,8 @@ void WifiDialog::showAccessPoints()
     }
     auto* rescan = new QListWidgetItem(tr("Scan again"), list);
     rescan->setSizeHint(QSize(0, qMax(defaultItemHeight(), IconSize.height() + 8)));
-    list->setCurrentRow(row);
+    // After "Scan again" the cursor stays there, else on the same access point.
+    list->setCurrentRow(onRescan ? shown.size() : row);
     requestScreenUpdate();
 }
 

@@ -100,6 +100,14 @@ private slots:
         QCOMPARE(rows, (QStringList{"Café Libre", "HomeNet", "OldRouter", "Far Away", "Scan again"}));
         QCOMPARE(icons, (QList<QPair<int, bool>>{{4, false}, {4, true}, {3, true}, {2, false}}));
 
+        // Scan again keeps the cursor there.
+        QSignalSpy states(dialog.manager(), &WpaConnectionManager::connectionChanged);
+        choose(dialog, 4);
+        QVERIFY(QTest::qWaitFor([&] {
+            return !states.isEmpty() && states.last().at(1).toInt() == WpaConnection::StateReady;
+        }, 10000));
+        QCOMPARE(list->currentRow(), 4);
+
         choose(dialog, 1);
         QVERIFY(closed.wait(15000));
         QCOMPARE(closed.first().at(0).toInt(), int(QDialog::Accepted));
