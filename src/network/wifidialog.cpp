@@ -161,6 +161,7 @@ void WifiDialog::activate(int row)
     if (row < 0 || asking || connected)
         return;
     if (row >= shown.size()) {
+        rescanChosen = true;
         wifi->triggerScan();
         return;
     }
@@ -224,7 +225,8 @@ void WifiDialog::askPassword(const WifiProfile& profile)
 void WifiDialog::showAccessPoints()
 {
     const int was = list->currentRow();
-    const bool onRescan = was >= 0 && was == shown.size();
+    const bool onRescan = rescanChosen;
+    rescanChosen = false;
     const QString current = was >= 0 && was < shown.size() ? shown.at(was).bssid() : QString();
     wifi->scanResults(shown);
     list->clear();

@@ -65,6 +65,8 @@ private:
     WifiProfiles shown;
     bool asking = false;
     bool connected = false;
+    // The owner chose "Scan again": the cursor stays there.
+    bool rescanChosen = false;
 };
 
 } // namespace ui

@@ -98,6 +98,7 @@ private slots:
                 icons << iconOf(list->item(i));
         }
         QCOMPARE(rows, (QStringList{"Café Libre", "HomeNet", "OldRouter", "Far Away", "Scan again"}));
+        QCOMPARE(list->currentRow(), 0);
         QCOMPARE(icons, (QList<QPair<int, bool>>{{4, false}, {4, true}, {3, true}, {2, false}}));
 
         // Scan again keeps the cursor there.
