@@ -87,14 +87,22 @@ int WifiDialog::popup(bool autoConnect)
     setGeometry(base->isWindow() ? base->geometry()
                                  : QRect(base->mapToGlobal(QPoint(0, 0)), base->size()));
     wifi->enableAutoConnect(autoConnect);
+    exec();
+    wifi->stop();
+    return connected ? 1 : 0;
+}
+
+void WifiDialog::showEvent(QShowEvent* event)
+{
+    VexaDialog::showEvent(event);
+    if (started)
+        return;
+    started = true;
     showAccessPoints();
     list->setFocus(Qt::OtherFocusReason);
     // Started once shown: radio and wpa_supplicant take a moment, and the
     // owner should see the dialog meanwhile.
     QTimer::singleShot(0, wifi, &WpaConnectionManager::start);
-    exec();
-    wifi->stop();
-    return connected ? 1 : 0;
 }
 
 QString WifiDialog::stateText(int state, const QString& address)

@@ -31,7 +31,8 @@ public:
     WifiDialog(QWidget* parent, sys::SysStatus& system);
 
     // Runs modally; with autoConnect the best remembered access point is
-    // taken unasked. Non-zero when a connection was made.
+    // taken unasked. Non-zero when a connection was made. Shown, the dialog
+    // powers the radio and scans.
     int popup(bool autoConnect);
 
     // The text shown for a state; empty where the state shows none.
@@ -45,6 +46,7 @@ public slots:
     void onCloseClicked() override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private slots:
@@ -63,6 +65,7 @@ private:
     VexaLabel* stateLabel;
     QListWidget* list;
     WifiProfiles shown;
+    bool started = false;
     bool asking = false;
     bool connected = false;
     // The owner chose "Scan again": the cursor stays there.
