@@ -62,7 +62,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("automatic: largest waveform and wait") << "updateScreen" << "GC 1";
         QTest::newRow("named pass: its own waveform") << "guUpdateScreen" << "GU 1";
-        QTest::newRow("named by meta-object") << "gcUpdateScreen" << "GC 1";
     }
 
     void merging()
@@ -72,9 +71,7 @@ private Q_SLOTS:
         const QRect a(10, 10, 50, 20);
         const QRect b(100, 200, 30, 40);
         w.enqueue(nullptr, a, ScreenProxy::DW, ScreenCommand::NO_WAIT);
-        QVERIFY(QMetaObject::invokeMethod(&w, "enqueue", Q_ARG(QWidget*, nullptr), Q_ARG(QRect, b),
-                                          Q_ARG(vexa::screen::ScreenProxy::Waveform, ScreenProxy::GC),
-                                          Q_ARG(vexa::screen::ScreenCommand::WaitMode, ScreenCommand::SERVICE_WAIT)));
+        w.enqueue(nullptr, b, ScreenProxy::GC, ScreenCommand::SERVICE_WAIT);
         w.enqueue(nullptr, a, ScreenProxy::GU, ScreenCommand::NO_WAIT);
         QVERIFY(QMetaObject::invokeMethod(&w, pass.toLatin1().constData()));
         QVERIFY(w.isQueueEmpty());
@@ -87,21 +84,17 @@ private Q_SLOTS:
 
     void enqueueRules()
     {
-        const QPoint origin = widget.mapToGlobal(QPoint(0, 0));
         QWidget hidden;
         w.enqueue(&hidden);
         QVERIFY(w.isQueueEmpty());
 
+        // Without a size: the widget's, or the screen's without a widget.
         QRect region;
-        w.enqueue(&widget); // the whole widget, GC, SERVICE_WAIT
-        w.updateScreen();
-        QCOMPARE(sent(&region), QStringLiteral("GC 1"));
-        QCOMPARE(region, QRect(origin, widget.size()));
-        w.enqueue(&widget, QRect(5, 5, 0, 10), ScreenProxy::GU); // no width: the widget's size
+        w.enqueue(&widget, QRect(5, 5, 0, 10), ScreenProxy::GU);
         w.updateScreen();
         QCOMPARE(sent(&region), QStringLiteral("GU 1"));
-        QCOMPARE(region, QRect(origin + QPoint(5, 5), widget.size()));
-        w.enqueue(nullptr, QRect(), ScreenProxy::GU); // no widget: the screen
+        QCOMPARE(region, QRect(widget.mapToGlobal(QPoint(5, 5)), widget.size()));
+        w.enqueue(nullptr, QRect(), ScreenProxy::GU);
         w.updateScreen();
         QCOMPARE(sent(&region), QStringLiteral("GU 1"));
         QCOMPARE(region, vexa::screen::desktopGeometry());
@@ -112,22 +105,29 @@ private Q_SLOTS:
         // Which pass a repaint schedules shows in the waveform sent for a
         // queued DW item: updateScreen keeps DW, the others send GU or GC.
         QTest::addColumn<int>("interval"); // -2: not registered
+        QTest::addColumn<int>("bracketed"); // passes inside a DW bracket
         QTest::addColumn<QStringList>("passes");
-        QTest::newRow("every second") << 2 << QStringList{"GC", "GU", "GC", "GU"};
-        QTest::newRow("every one") << 1 << QStringList{"GC", "GC", "GC"};
-        QTest::newRow("never") << 0 << QStringList{"GU", "GU", "GU"};
-        QTest::newRow("filter only") << -1 << QStringList{"DW", "DW"};
-        QTest::newRow("not registered") << -2 << QStringList{"none"};
+        QTest::newRow("every second") << 2 << 0 << QStringList{"GC", "GU", "GC", "GU"};
+        QTest::newRow("every one") << 1 << 0 << QStringList{"GC", "GC", "GC"};
+        QTest::newRow("never") << 0 << 0 << QStringList{"GU", "GU", "GU"};
+        QTest::newRow("filter only") << -1 << 0 << QStringList{"DW", "DW"};
+        QTest::newRow("not registered") << -2 << 0 << QStringList{"none"};
+        QTest::newRow("DW bracket, then the interval again") << 2 << 2 << QStringList{"DW", "DW", "GC", "GU"};
     }
 
     void updateRequestChoosesPass()
     {
         QFETCH(int, interval);
+        QFETCH(int, bracketed);
         QFETCH(QStringList, passes);
         if (interval >= -1)
             w.addWatcher(&widget, interval);
+        if (bracketed > 0)
+            w.dwEnqueueStart(&widget, QRect(1, 2, 3, 4));
         QStringList got;
         for (int i = 0; i < passes.size(); ++i) {
+            if (bracketed > 0 && i == bracketed)
+                w.dwEnqueueEnd(&widget, QRect(1, 2, 3, 4));
             w.enqueue(nullptr, QRect(0, 0, 8, 8), ScreenProxy::DW, ScreenCommand::NO_WAIT);
             widget.update();
             got << sent().section(QLatin1Char(' '), 0, 0);
@@ -138,25 +138,14 @@ private Q_SLOTS:
         QCOMPARE(got, passes);
     }
 
-    void dwBracketAndActivation()
+    void activationRefreshesTheWidget()
     {
-        w.addWatcher(&widget, 2);
-        const QPoint origin = widget.mapToGlobal(QPoint(0, 0));
-        QRect region;
-        w.dwEnqueueStart(&widget, QRect(1, 2, 3, 4)); // every repaint now merges
-        widget.update();
-        QCOMPARE(sent(&region), QStringLiteral("DW 0"));
-        QCOMPARE(region, QRect(origin + QPoint(1, 2), QSize(3, 4)));
-        w.dwEnqueueEnd(&widget, QRect(1, 2, 3, 4));
-        widget.update();
-        QCOMPARE(sent(), QStringLiteral("GC 0")); // the interval decides again
-
-        w.removeWatcher(&widget);
         w.addWatcher(&widget);
         QEvent activate(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&widget, &activate);
+        QRect region;
         QCOMPARE(sent(&region), QStringLiteral("GC 1"));
-        QCOMPARE(region, QRect(origin, widget.size()));
+        QCOMPARE(region, QRect(widget.mapToGlobal(QPoint(0, 0)), widget.size()));
         w.removeWatcher(&widget);
     }
 };
