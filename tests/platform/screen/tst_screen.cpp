@@ -1,7 +1,10 @@
-// The screen client's datagrams as the screen service's port receives them.
+// The screen client and its update watcher, as the screen service's port
+// receives their datagrams: the record's layout, flushes, the GC interval,
+// rotation, replies; the watcher's queueing, merging and choice of pass.
 
 #include "platform/screen/qtcompat.h"
 #include "platform/screen/screenproxy.h"
+#include "platform/screen/screenupdatewatcher.h"
 #include "platform/sys/displayrotation.h"
 #include "support/processes.h"
 #include "support/rotationcases.h"
@@ -38,15 +41,36 @@ struct PostedCall : QObject
 };
 
 const auto BothWaits = ScreenCommand::SERVICE_WAIT | ScreenCommand::REPLY_WAIT;
+const char* const WaveformNames[] = {"none", "DW", "2", "GU", "GC", "5"};
 
 } // namespace
 
-class ScreenProxyTest : public QObject
+class ScreenTest : public QObject
 {
     Q_OBJECT
 
     ScreenProxy& proxy = ScreenProxy::instance();
+    vexa::screen::ScreenUpdateWatcher& watcher = vexa::screen::watcher();
     ScreenListener rx;
+    QWidget widget;
+
+    // The region update the watcher sent: waveform name, wait and region;
+    // "none" when nothing came.
+    QString sent(QRect* region = nullptr)
+    {
+        // Once Qt is idle the watcher has sent what it was going to, and the
+        // loopback has delivered it.
+        if (!QTest::qWaitFor([&] {
+                return rx.socket.hasPendingDatagrams() || !vexa::screen::hasPendingEvents();
+            }, 5000))
+            return QStringLiteral("Qt never idle");
+        const QByteArray d = rx.next(0);
+        if (region)
+            *region = regionOf(d);
+        return d.isNull() ? QStringLiteral("none")
+                          : QString::fromLatin1(WaveformNames[field(d, wire::Waveform)])
+                                + QStringLiteral(" %1").arg(field(d, wire::Wait));
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -56,6 +80,10 @@ private Q_SLOTS:
         QCOMPARE(sys::DisplayRotation::degrees(), 270);
         sys::DisplayRotation::setDegrees(0);
         QVERIFY(rx.bind());
+        widget.setGeometry(40, 50, 200, 100);
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        QTRY_VERIFY(!vexa::screen::hasPendingEvents());
     }
 
     void firstCommandOnZeroedRecordAndLayout()
@@ -77,28 +105,24 @@ private Q_SLOTS:
 
     void flushSuppressesRegionUpdates()
     {
-        QWidget w;
-        w.setGeometry(40, 50, 200, 100);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
         rx.takeAll();
         PostedCall during;
         during.call = [&] {
-            proxy.updateWidget(&w, ScreenProxy::GU, false, ScreenCommand::NO_WAIT);
-            proxy.updateWidgetWithGCInterval(&w, nullptr, ScreenProxy::GC, false, ScreenCommand::NO_WAIT);
-            proxy.updateWidget(&w, ScreenProxy::DW, false, ScreenCommand::NO_WAIT); // sent
+            proxy.updateWidget(&widget, ScreenProxy::GU, false, ScreenCommand::NO_WAIT);
+            proxy.updateWidgetWithGCInterval(&widget, nullptr, ScreenProxy::GC, false, ScreenCommand::NO_WAIT);
+            proxy.updateWidget(&widget, ScreenProxy::DW, false, ScreenCommand::NO_WAIT); // sent
             proxy.updateScreen(ScreenProxy::GU, ScreenCommand::NO_WAIT);           // sent
             proxy.flush(10); // an inner flush leaves the outer one suppressing
-            proxy.updateWidget(&w, ScreenProxy::GU, false, ScreenCommand::NO_WAIT);
+            proxy.updateWidget(&widget, ScreenProxy::GU, false, ScreenCommand::NO_WAIT);
         };
         during.post();
-        proxy.flush(&w, ScreenProxy::GU, true, ScreenCommand::SERVICE_WAIT);
+        proxy.flush(&widget, ScreenProxy::GU, true, ScreenCommand::SERVICE_WAIT);
         QVERIFY(proxy.isEnabled());
         const QList<QByteArray> got = rx.takeAll();
         QCOMPARE(got.size(), 3);
         QCOMPARE(field(got[0], wire::Waveform), int(ScreenProxy::DW));
         QCOMPARE(field(got[1], wire::Type), int(wire::UpdateScreen));
-        QCOMPARE(regionOf(got[2]), QRect(w.mapToGlobal(QPoint(0, 0)), w.size()));
+        QCOMPARE(regionOf(got[2]), QRect(widget.mapToGlobal(QPoint(0, 0)), widget.size()));
         QCOMPARE(field(got[2], wire::Partial), 0);
 
         // An event source that never runs dry: the drain stops at its bound.
@@ -237,7 +261,100 @@ private Q_SLOTS:
         proxy.updateScreen(ScreenProxy::GC, ScreenCommand::NO_WAIT);
         QCOMPARE(field(rx.next(), wire::Waveform), int(ScreenProxy::GC));
     }
+
+    void merging_data()
+    {
+        QTest::addColumn<QString>("pass");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("automatic: largest waveform and wait") << "updateScreen" << "GC 1";
+        QTest::newRow("named pass: its own waveform") << "guUpdateScreen" << "GU 1";
+    }
+
+    void merging()
+    {
+        QFETCH(QString, pass);
+        QFETCH(QString, expected);
+        const QRect a(10, 10, 50, 20);
+        const QRect b(100, 200, 30, 40);
+        watcher.enqueue(nullptr, a, ScreenProxy::DW, ScreenCommand::NO_WAIT);
+        watcher.enqueue(nullptr, b, ScreenProxy::GC, ScreenCommand::SERVICE_WAIT);
+        watcher.enqueue(nullptr, a, ScreenProxy::GU, ScreenCommand::NO_WAIT);
+        QVERIFY(QMetaObject::invokeMethod(&watcher, pass.toLatin1().constData()));
+        QVERIFY(watcher.isQueueEmpty());
+        QRect region;
+        QCOMPARE(sent(&region), expected);
+        QCOMPARE(region, a.united(b));
+        watcher.updateScreen(); // nothing queued, nothing sent
+        QCOMPARE(sent(), QStringLiteral("none"));
+    }
+
+    void enqueueRules()
+    {
+        QWidget hidden;
+        watcher.enqueue(&hidden);
+        QVERIFY(watcher.isQueueEmpty());
+
+        // Without a size: the widget's, or the screen's without a widget.
+        QRect region;
+        watcher.enqueue(&widget, QRect(5, 5, 0, 10), ScreenProxy::GU);
+        watcher.updateScreen();
+        QCOMPARE(sent(&region), QStringLiteral("GU 1"));
+        QCOMPARE(region, QRect(widget.mapToGlobal(QPoint(5, 5)), widget.size()));
+        watcher.enqueue(nullptr, QRect(), ScreenProxy::GU);
+        watcher.updateScreen();
+        QCOMPARE(sent(&region), QStringLiteral("GU 1"));
+        QCOMPARE(region, vexa::screen::desktopGeometry());
+    }
+
+    void updateRequestChoosesPass_data()
+    {
+        // Which pass a repaint schedules shows in the waveform sent for a
+        // queued DW item: updateScreen keeps DW, the others send GU or GC.
+        QTest::addColumn<int>("interval"); // -2: not registered
+        QTest::addColumn<int>("bracketed"); // passes inside a DW bracket
+        QTest::addColumn<QStringList>("passes");
+        QTest::newRow("every second") << 2 << 0 << QStringList{"GC", "GU", "GC", "GU"};
+        QTest::newRow("every one") << 1 << 0 << QStringList{"GC", "GC", "GC"};
+        QTest::newRow("never") << 0 << 0 << QStringList{"GU", "GU", "GU"};
+        QTest::newRow("filter only") << -1 << 0 << QStringList{"DW", "DW"};
+        QTest::newRow("not registered") << -2 << 0 << QStringList{"none"};
+        QTest::newRow("DW bracket, then the interval again") << 2 << 2 << QStringList{"DW", "DW", "GC", "GU"};
+    }
+
+    void updateRequestChoosesPass()
+    {
+        QFETCH(int, interval);
+        QFETCH(int, bracketed);
+        QFETCH(QStringList, passes);
+        if (interval >= -1)
+            watcher.addWatcher(&widget, interval);
+        if (bracketed > 0)
+            watcher.dwEnqueueStart(&widget, QRect(1, 2, 3, 4));
+        QStringList got;
+        for (int i = 0; i < passes.size(); ++i) {
+            if (bracketed > 0 && i == bracketed)
+                watcher.dwEnqueueEnd(&widget, QRect(1, 2, 3, 4));
+            watcher.enqueue(nullptr, QRect(0, 0, 8, 8), ScreenProxy::DW, ScreenCommand::NO_WAIT);
+            widget.update();
+            got << sent().section(QLatin1Char(' '), 0, 0);
+        }
+        watcher.removeWatcher(&widget);
+        watcher.updateScreen();
+        rx.takeAll();
+        QCOMPARE(got, passes);
+    }
+
+    void activationRefreshesTheWidget()
+    {
+        watcher.addWatcher(&widget);
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&widget, &activate);
+        QRect region;
+        QCOMPARE(sent(&region), QStringLiteral("GC 1"));
+        QCOMPARE(region, QRect(widget.mapToGlobal(QPoint(0, 0)), widget.size()));
+        watcher.removeWatcher(&widget);
+    }
 };
 
-QTEST_MAIN(ScreenProxyTest)
-#include "tst_screenproxy.moc"
+QTEST_MAIN(ScreenTest)
+#include "tst_screen.moc"
