@@ -19,9 +19,9 @@ QRect support::regionOf(const QByteArray& command)
                  field(command, wire::Height));
 }
 
-QByteArray support::makeRecord(const QMap<int, qint32>& fields)
+QByteArray support::makeRecord(const QMap<int, qint32>& fields, char fill)
 {
-    QByteArray data(wire::CommandSize, '\0');
+    QByteArray data(wire::CommandSize, fill);
     for (auto it = fields.cbegin(); it != fields.cend(); ++it)
         qToLittleEndian<qint32>(it.value(), data.data() + it.key());
     return data;

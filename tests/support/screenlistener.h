@@ -36,8 +36,8 @@ qint32 field(const QByteArray& command, int offset);
 QPoint pointAt(const QByteArray& command, int index);
 // The left, top, width and height fields.
 QRect regionOf(const QByteArray& command);
-// A command with the given fields (offset -> value), the rest zero.
-QByteArray makeRecord(const QMap<int, qint32>& fields);
+// A command with the given fields (offset -> value), the rest fill bytes.
+QByteArray makeRecord(const QMap<int, qint32>& fields, char fill = 0);
 
 // Stands where the screen service listens (the sandbox's private loopback)
 // and hands out what the program sends.

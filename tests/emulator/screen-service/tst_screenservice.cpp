@@ -7,7 +7,6 @@
 #include "support/screenlistener.h"
 #include "xwdframebuffer.h"
 
-#include <QJsonDocument>
 #include <QtTest>
 
 using namespace support::wire;
@@ -21,8 +20,10 @@ private Q_SLOTS:
     {
         REQUIRE_SANDBOX();
         QTemporaryDir dir;
-        support::Xvfb x;
-        QVERIFY(x.start(QStringLiteral(":57"), QSize(600, 800), dir.path()));
+        support::HelperProcess x;
+        QVERIFY(x.startUntil("Xvfb", { ":57", "-screen", "0", "600x800x24", "-nolisten", "tcp", "-nocursor", "-noreset",
+                                       "-fbdir", dir.path() },
+                             [] { return QFile::exists("/tmp/.X11-unix/X57"); }));
         // The service waits for this X server before each command.
         qputenv("DISPLAY", ":57");
         support::ScreenService service;
@@ -33,30 +34,15 @@ private Q_SLOTS:
             client.write(command);
             return client.waitForReadyRead(3000) && client.readDatagram(nullptr, 0) >= 0;
         };
-        // A white line round (10,20)-(109,59) on the X screen's own root
+        // A white line from (10,20) to (109,20) on the X screen's own root
         // pattern, and the update that carries it, both answered once applied.
-        QMap<int, qint32> line{ { Type, DrawLines }, { PointCount, 5 }, { Color, 255 }, { Size, 1 }, { Wait, 2 } };
-        const QPoint corners[] = { { 10, 20 }, { 109, 20 }, { 109, 59 }, { 10, 59 }, { 10, 20 } };
-        for (int i = 0; i < 5; ++i) {
-            line.insert(Points + 8 * i, corners[i].x());
-            line.insert(Points + 8 * i + 4, corners[i].y());
-        }
         XwdFramebuffer before;
         QTRY_VERIFY(before.open(dir.filePath("Xvfb_screen0")));
         QByteArray expected = before.grey();
-        for (int y = 20; y <= 59; ++y)
-            for (int x = 10; x <= 109; ++x)
-                expected[y * 600 + x] = x == 10 || x == 109 || y == 20 || y == 59 ? char(255) : expected[y * 600 + x];
-        QVERIFY(send(support::makeRecord(line)));
+        expected.replace(20 * 600 + 10, 100, QByteArray(100, char(255)));
+        QVERIFY(send(support::makeRecord({ { Type, DrawLine }, { Points, 10 }, { Points + 4, 20 }, { Points + 8, 109 },
+                                           { Points + 12, 20 }, { Color, 255 }, { Size, 1 }, { Wait, 2 } })));
         QVERIFY(send(support::makeRecord({ { Type, UpdateScreen }, { Waveform, 3 }, { Wait, 2 } })));
-
-        client.write("STATS?");
-        QVERIFY(client.waitForReadyRead(3000));
-        QByteArray reply(1 << 16, '\0');
-        reply.resize(int(client.readDatagram(reply.data(), reply.size())));
-        const QJsonObject stats = QJsonDocument::fromJson(reply).object();
-        QCOMPARE(stats.value("outline_pixels").toInt(), 276);
-        QCOMPARE(stats.value("stale_pixels").toInt(), 0);
 
         // The X server shows the line too (asked last: Xvfb starts afresh
         // when its last client leaves).
