@@ -87,15 +87,6 @@ QList<QJsonObject> support::readJsonLines(const QString& path)
     return lines;
 }
 
-QList<QJsonObject> support::waitForJsonLines(
-    const QString& path, const std::function<bool(const QList<QJsonObject>&)>& done, int timeoutMs)
-{
-    QList<QJsonObject> lines;
-    // The caller judges the lines it gets back.
-    (void)QTest::qWaitFor([&] { return done(lines = readJsonLines(path)); }, timeoutMs);
-    return lines;
-}
-
 bool support::SystemManager::start(const QStringList& options)
 {
     QFile::remove(logPath());
@@ -106,7 +97,7 @@ bool support::SystemManager::start(const QStringList& options)
 QList<QJsonObject> support::SystemManager::calls() const
 {
     QList<QJsonObject> result;
-    for (const QJsonObject& entry : entries()) {
+    for (const QJsonObject& entry : readJsonLines(logPath())) {
         if (entry.contains(QStringLiteral("method"))
             && !entry.value(QStringLiteral("control")).toBool())
             result.append(entry);
@@ -128,25 +119,4 @@ QStringList support::SystemManager::wifiOptions(const QString& wifiLog)
              device + QStringLiteral(" start \"$1\" ") + buildProgram(QString()) + ' ' + wifiLog,
              QStringLiteral("--wpa-stop-command"), device + QStringLiteral(" stop"),
              QStringLiteral("--address-command"), device + QStringLiteral(" address") };
-}
-
-bool support::ScreenService::start(const QStringList& options)
-{
-    return HelperProcess::start(buildProgram(QStringLiteral("emulator/screen-service/screen-service")),
-                                QStringList{ QStringLiteral("--log"), logPath() } + options);
-}
-
-bool support::Xvfb::start(const QString& display, const QSize& size, const QString& fbdir, int dpi)
-{
-    QStringList arguments{ display, QStringLiteral("-screen"), QStringLiteral("0"),
-                           QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
-                           QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                           QStringLiteral("-nocursor"), QStringLiteral("-noreset") };
-    if (!fbdir.isEmpty())
-        arguments << QStringLiteral("-fbdir") << fbdir;
-    if (dpi > 0)
-        arguments << QStringLiteral("-dpi") << QString::number(dpi);
-    const QString socket = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
-    return startUntil(QStringLiteral("Xvfb"), arguments,
-                      [socket] { return QFile::exists(socket); });
 }

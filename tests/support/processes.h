@@ -3,7 +3,6 @@
 #include <QJsonObject>
 #include <QList>
 #include <QProcess>
-#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -40,11 +39,6 @@ QByteArray outputOf(const QString& program, const QStringList& arguments, int* e
 
 // Every line of a JSON-lines log, in order.
 QList<QJsonObject> readJsonLines(const QString& path);
-// Reads the log until done() holds for its lines, or the bound passes;
-// returns the last lines read either way.
-QList<QJsonObject> waitForJsonLines(const QString& path,
-                                    const std::function<bool(const QList<QJsonObject>&)>& done,
-                                    int timeoutMs = 5000);
 
 // The system manager stand-in on the sandbox's private bus, with a fresh
 // call log.
@@ -52,7 +46,6 @@ class SystemManager : public HelperProcess
 {
 public:
     bool start(const QStringList& options = {});
-    QList<QJsonObject> entries() const { return readJsonLines(logPath()); }
     // The device method calls only (no control calls, no signals).
     QList<QJsonObject> calls() const;
     QString logPath() const { return dir.filePath(QStringLiteral("system-manager.log")); }
@@ -65,27 +58,6 @@ public:
 
 private:
     QTemporaryDir dir;
-};
-
-// The screen service stand-in, logging every command it gets.
-class ScreenService : public HelperProcess
-{
-public:
-    bool start(const QStringList& options = {});
-    QList<QJsonObject> entries() const { return readJsonLines(logPath()); }
-    QString logPath() const { return dir.filePath(QStringLiteral("screen-service.log")); }
-    QString path(const QString& name) const { return dir.filePath(name); }
-
-private:
-    QTemporaryDir dir;
-};
-
-// An X server on display (":N"), its framebuffer exported to fbdir when given.
-class Xvfb : public HelperProcess
-{
-public:
-    bool start(const QString& display, const QSize& size, const QString& fbdir = QString(),
-               int dpi = 0);
 };
 
 } // namespace support

@@ -1,12 +1,18 @@
 #pragma once
 
+#include <QProcess>
 #include <QtTest>
 
 namespace support {
 
 // True only inside scripts/sandbox, by the sandbox's own check: facts of the
 // namespaces that no environment variable can fake.
-bool insideSandbox();
+inline bool insideSandbox()
+{
+    return QProcess::execute(QStringLiteral(LIRRO_SOURCE_DIR "/scripts/sandbox"),
+                             { QStringLiteral("--inside") })
+           == 0;
+}
 
 } // namespace support
 

@@ -7,12 +7,6 @@ qint32 support::field(const QByteArray& command, int offset)
     return offset + 4 <= command.size() ? qFromLittleEndian<qint32>(command.constData() + offset) : -1;
 }
 
-QPoint support::pointAt(const QByteArray& command, int index)
-{
-    const int at = wire::Points + 8 * index;
-    return QPoint(field(command, at), field(command, at + 4));
-}
-
 QRect support::regionOf(const QByteArray& command)
 {
     return QRect(field(command, wire::Left), field(command, wire::Top), field(command, wire::Width),

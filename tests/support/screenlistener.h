@@ -4,7 +4,6 @@
 #include <QHostAddress>
 #include <QList>
 #include <QMap>
-#include <QPoint>
 #include <QRect>
 #include <QUdpSocket>
 
@@ -33,7 +32,6 @@ enum CommandType { UpdateScreen = 2, UpdateRegion = 3, DrawLine = 4, DrawLines =
 } // namespace wire
 
 qint32 field(const QByteArray& command, int offset);
-QPoint pointAt(const QByteArray& command, int index);
 // The left, top, width and height fields.
 QRect regionOf(const QByteArray& command);
 // A command with the given fields (offset -> value), the rest fill bytes.

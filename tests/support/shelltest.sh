@@ -26,10 +26,6 @@ expect_file_has() { # description file text
     grep -qF -- "$3" "$2" 2>/dev/null || fail "$1: '$3' not in $2"
 }
 
-expect_file_lacks() { # description file text
-    ! grep -qF -- "$3" "$2" 2>/dev/null || fail "$1: '$3' unexpectedly in $2"
-}
-
 require_sandbox() {
     if ! "$(dirname "${BASH_SOURCE[0]}")/../../scripts/sandbox" --inside; then
         echo "FAIL: run this test through scripts/sandbox" >&2

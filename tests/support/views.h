@@ -24,7 +24,6 @@ public:
     using FS_VIEW::actionInfo;
     using FS_VIEW::actionPaste;
     using FS_VIEW::actionRename;
-    using FS_VIEW::actionSetMulti;
     using FS_VIEW::actionView;
     using FS_VIEW::handleItemActivation;
 };

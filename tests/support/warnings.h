@@ -9,28 +9,24 @@ namespace support {
 class Warnings
 {
 public:
-    Warnings() : previous(qInstallMessageHandler(collect)) { current() = this; }
+    Warnings() : previous(qInstallMessageHandler(collect)) { current = this; }
     ~Warnings()
     {
         qInstallMessageHandler(previous);
-        current() = nullptr;
+        current = nullptr;
     }
 
     QStringList lines;
 
 private:
-    static Warnings*& current()
-    {
-        static Warnings* instance = nullptr;
-        return instance;
-    }
     static void collect(QtMsgType type, const QMessageLogContext& context, const QString& text)
     {
         if (type == QtWarningMsg)
-            current()->lines << text;
-        current()->previous(type, context, text);
+            current->lines << text;
+        current->previous(type, context, text);
     }
 
+    static inline Warnings* current = nullptr;
     QtMessageHandler previous;
 };
 

@@ -26,8 +26,9 @@ private Q_SLOTS:
                              [] { return QFile::exists("/tmp/.X11-unix/X57"); }));
         // The service waits for this X server before each command.
         qputenv("DISPLAY", ":57");
-        support::ScreenService service;
-        QVERIFY(service.start({ "--fbdir", dir.path(), "--panel-raw", dir.filePath("panel.raw") }));
+        support::HelperProcess service;
+        QVERIFY(service.start(support::buildProgram("emulator/screen-service/screen-service"),
+                              { "--fbdir", dir.path(), "--panel-raw", dir.filePath("panel.raw") }));
         QUdpSocket client;
         client.connectToHost(QHostAddress(QHostAddress::LocalHost), Port);
         auto send = [&](const QByteArray& command) {

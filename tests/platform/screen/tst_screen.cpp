@@ -216,15 +216,17 @@ private Q_SLOTS:
         // A service that answers ends the wait at once.
         rx.socket.close();
         {
-            ScreenService service;
-            QVERIFY(service.start());
+            QTemporaryDir dir;
+            const QString log = dir.filePath("screen-service.log");
+            HelperProcess service;
+            QVERIFY(service.start(buildProgram("emulator/screen-service/screen-service"), {"--log", log}));
             QElapsedTimer clock;
             clock.start();
             proxy.updateScreen(ScreenProxy::GC, BothWaits);
             proxy.flush(nullptr, ScreenProxy::GC, true, BothWaits);
             QVERIFY(clock.elapsed() < ScreenProxy::ReplyTimeoutMs);
-            QTRY_COMPARE(readJsonLines(service.logPath()).size(), 2);
-            QCOMPARE(readJsonLines(service.logPath())[1].value("wait").toInt(), 3);
+            QTRY_COMPARE(readJsonLines(log).size(), 2);
+            QCOMPARE(readJsonLines(log)[1].value("wait").toInt(), 3);
         }
 
         // Someone receives and never answers: the wait ends after its bound.
