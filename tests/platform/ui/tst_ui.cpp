@@ -230,6 +230,7 @@ private slots:
         QCOMPARE(recorder.presses, (QStringList{QString::number(Qt::Key_Enter) + KeyboardData::ENTER_TEXT,
                                                 QString::number(Qt::Key_Backspace) + "\b"}));
         QCOMPARE(recorder.releases, 2);
+        QVERIFY(!KeyboardData::ENTER_TEXT.isEmpty() && KeyboardData::ENTER_TEXT != QStringLiteral("\r"));
     }
 };
 
