@@ -1,9 +1,6 @@
-// The device's SQLite stores on real files in the sandbox's home: the
-// settings database, with the device facts and language switch it carries,
-// and the content database. (A damaged or busy content database: through
-// "Clean 'Recent Documents'".)
+// The settings database on a real SQLite file in the sandbox's home, with
+// the device facts and language switch it carries.
 
-#include "platform/cms/contentmanager.h"
 #include "platform/sys/deviceconfig.h"
 #include "platform/sys/systemconfig.h"
 #include "support/files.h"
@@ -20,17 +17,10 @@ using sys::SystemConfig;
 
 namespace {
 
-const QString ContentDb = QStringLiteral("/root/home/content.db");
-
 // A statement's rows on the settings database, never while a store is open.
 QStringList rows(const QString& statement)
 {
     return support::sqlRows(SystemConfig::databasePath(), statement);
-}
-
-QStringList content(const QString& statement)
-{
-    return support::sqlRows(ContentDb, statement);
 }
 
 } // namespace
@@ -51,23 +41,14 @@ private slots:
         qunsetenv("SHUTDOWN_INTERVAL");
     }
 
-    void schemasInOrderOnce()
+    void schemaInOrderOnce()
     {
-        for (int round = 0; round < 2; ++round) {
-            { SystemConfig config; }
-            QVERIFY(cms::ContentManager().open(ContentDb));
-        }
+        for (int round = 0; round < 2; ++round)
+            SystemConfig config;
         QVERIFY(!QSqlDatabase::contains(SystemConfig::connectionName())); // callers may reuse it
         QCOMPARE(rows("select name from sqlite_master where sql is not null order by rowid"),
                  (QStringList{"dict_conf", "key_index", "power_management", "locale_conf", "services", "volume",
                               "wifi_conf", "Dialup_conf", "device_conf", "page_turning_conf", "fonts", "misc_conf"}));
-        QCOMPARE(content("select group_concat(name, ' ') from (select name from sqlite_master order by name)"),
-                 {"category category_category content content_bookmarks content_category content_options "
-                  "content_shortcuts name_index notes"});
-        // Each standard category with its parent.
-        QCOMPARE(content("select group_concat(c.id || ' ' || c.title || ' ' || ifnull(l.parent_category_id, '-'), ', ') "
-                         "from category c left join category_category l on c.id = l.child_category_id"),
-                 {"0 root -, 1 Library 0, 2 Server 0, 3 Recent documents 0, 4 Reading list 0"});
     }
 
     void intervals_data()
@@ -196,29 +177,6 @@ private slots:
         QFETCH(QByteArray, cpuinfo);
         QVERIFY(support::writeFile("/root/cpuinfo", cpuinfo));
         QTEST(sys::DeviceConfig::cpuInfo("/root/cpuinfo"), "text");
-    }
-
-    void recentDocumentsAndRemoval()
-    {
-        cms::ContentManager manager;
-        QVERIFY(manager.open(ContentDb));
-        // "Recent documents" with a member (99) that has no record; the first
-        // document also on the reading list, with options.
-        content("insert into content (id, name, location, last_access) values (1, 'b1', '/media/flash', "
-                "'2012-11-01 10:00:00'), (2, 'b2', '/media/flash', '2012-11-23'), (3, 'b3', '/media/flash', '2012-10')");
-        content("insert into content_category (content_id, category_id) values (1, 3), (2, 3), (99, 3), (3, 3), (1, 4)");
-        content("insert into content_options (id, options) values (1, x'00ff')");
-        QVector<qint64> ids;
-        QVERIFY(manager.recentDocuments(ids));
-        QCOMPARE(ids, QVector<qint64>({2, 1, 3, -1}));
-
-        // A record goes with its list entries and options.
-        cms::ContentNode node;
-        QVERIFY(manager.getContentNode(1, node) && manager.removeContentNode(node));
-        QCOMPARE(node.id, -1);
-        QCOMPARE(content("select id from content order by id"), QStringList({"2", "3"}));
-        QCOMPARE(content("select content_id from content_category order by content_id"), QStringList({"2", "3", "99"}));
-        QCOMPARE(content("select count(*) from content_options"), {"0"});
     }
 };
 
