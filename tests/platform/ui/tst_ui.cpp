@@ -45,14 +45,13 @@ void tap(QAbstractButton* key)
     QTest::mouseClick(key, Qt::LeftButton);
 }
 
-// Taps a control key by its name, any other key by what it types.
+// Taps a control key by its name (in KeyKind's order), any other key by
+// what it types.
 void tapKey(VexaKeyboard* kb, const QString& name)
 {
-    static const QMap<QString, KeyboardData::KeyKind> controls{
-        {"Shift", KeyboardData::SHIFT}, {"Page", KeyboardData::PAGE}, {"CursorLeft", KeyboardData::CURSOR_LEFT},
-        {"Space", KeyboardData::SPACE}, {"CursorRight", KeyboardData::CURSOR_RIGHT},
-        {"Backspace", KeyboardData::BACKSPACE}, {"Enter", KeyboardData::ENTER}};
-    tap(controls.contains(name) ? kb->controlKey(controls.value(name)) : kb->characterKey(name));
+    const QStringList controls{"", "Shift", "Page", "CursorLeft", "Space", "CursorRight", "Backspace", "Enter"};
+    const int kind = controls.indexOf(name);
+    tap(kind > 0 ? kb->controlKey(KeyboardData::KeyKind(kind)) : kb->characterKey(name));
 }
 
 // "key NAME" and "type TEXT" on a hardware keyboard, "close" on the close
