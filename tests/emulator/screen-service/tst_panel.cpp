@@ -135,13 +135,12 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, record);
         QFETCH(QString, json);
-        QFETCH(bool, answered);
         const CommandDecoder::Command c = CommandDecoder::decode(record);
         if (c.valid)
             QCOMPARE(QString::fromUtf8(QJsonDocument(CommandDecoder::toJson(c)).toJson(QJsonDocument::Compact)), json);
         else
             QVERIFY2(c.error.startsWith(json), qPrintable(c.error));
-        QCOMPARE(CommandDecoder::wantsReply(c), answered);
+        QTEST(CommandDecoder::wantsReply(c), "answered");
     }
 
     void formats_data()

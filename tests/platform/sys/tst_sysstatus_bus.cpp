@@ -68,8 +68,7 @@ private slots:
             QVERIFY2(op.second(), qPrintable(op.first));
             expected << op.first;
         }
-        int left = -1;
-        int status = -1;
+        int left = -1, status = -1;
         QVERIFY(s.batteryStatus(left, status));
         QCOMPARE(QPoint(left, status), QPoint(57, 2));
         expected << "batteryStatus[]";
@@ -102,8 +101,7 @@ private slots:
             QCOMPARE(warnings.lines.size(), warningsEach);
         }
         QVERIFY(SystemManager::control({"mode", "batteryStatus", mode}));
-        int left = -7;
-        int status = -8;
+        int left = -7, status = -8;
         QVERIFY(!SysStatus::instance().batteryStatus(left, status));
         QCOMPARE(QPoint(left, status), QPoint(-7, -8));
         QCOMPARE(received(service).size(), operations.size() + 1);
