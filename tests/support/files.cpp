@@ -1,5 +1,6 @@
 #include "support/files.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -98,55 +99,32 @@ bool support::mountTmpfs(const QString& path, const QString& size)
 
 QByteArray support::makeZip(const QList<QPair<QByteArray, QByteArray>>& entries)
 {
-    auto crc32 = [](const QByteArray& bytes) {
+    QByteArray local, central, end;
+    QDataStream l(&local, QIODevice::WriteOnly), c(&central, QIODevice::WriteOnly), e(&end, QIODevice::WriteOnly);
+    for (QDataStream* s : { &l, &c, &e })
+        s->setByteOrder(QDataStream::LittleEndian);
+    for (const auto& [name, bytes] : entries) {
         quint32 crc = 0xffffffffu;
         for (const char ch : bytes) {
             crc ^= quint8(ch);
             for (int k = 0; k < 8; ++k)
                 crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
         }
-        return ~crc;
-    };
-    auto le16 = [](QByteArray& out, quint16 v) { out.append(char(v & 0xff)).append(char(v >> 8)); };
-    auto le32 = [&](QByteArray& out, quint32 v) {
-        le16(out, quint16(v & 0xffff));
-        le16(out, quint16(v >> 16));
-    };
-    // Stored entries: the same header fields in the local and central records.
-    auto common = [&](QByteArray& out, const QPair<QByteArray, QByteArray>& entry) {
-        le32(out, crc32(entry.second));
-        le32(out, quint32(entry.second.size()));
-        le32(out, quint32(entry.second.size()));
-        le16(out, quint16(entry.first.size()));
-    };
-    QByteArray local, central;
-    for (const auto& entry : entries) {
-        const quint32 offset = quint32(local.size());
-        le32(local, 0x04034b50u);
-        for (quint16 v : { 10, 0, 0, 0, 0x21 })
-            le16(local, v); // version, flags, stored, time, date (1980-01-01)
-        common(local, entry);
-        le16(local, 0);
-        local += entry.first + entry.second;
-
-        le32(central, 0x02014b50u);
-        for (quint16 v : { (3 << 8) | 20, 10, 0, 0, 0, 0x21 })
-            le16(central, v);
-        common(central, entry);
-        for (quint16 v : { 0, 0, 0, 0 })
-            le16(central, v); // extra, comment, disk, internal attributes
-        le32(central, 0100644u << 16);
-        le32(central, offset);
-        central += entry.first;
+        const quint32 offset = quint32(local.size()), size = quint32(bytes.size());
+        // Stored, dated 1980-01-01; the central record adds the maker's
+        // version, comment, disk and attributes (a plain 0644 file).
+        l << 0x04034b50u << quint16(10) << quint16(0) << quint16(0) << quint16(0) << quint16(0x21) << ~crc << size
+          << size << quint16(name.size()) << quint16(0);
+        l.writeRawData(name.constData(), name.size());
+        l.writeRawData(bytes.constData(), bytes.size());
+        c << 0x02014b50u << quint16((3 << 8) | 20) << quint16(10) << quint16(0) << quint16(0) << quint16(0)
+          << quint16(0x21) << ~crc << size << size << quint16(name.size()) << quint16(0) << quint16(0) << quint16(0)
+          << quint16(0) << (0100644u << 16) << offset;
+        c.writeRawData(name.constData(), name.size());
     }
-    QByteArray zip = local + central;
-    le32(zip, 0x06054b50u);
-    for (quint16 v : { quint16(0), quint16(0), quint16(entries.size()), quint16(entries.size()) })
-        le16(zip, v);
-    le32(zip, quint32(central.size()));
-    le32(zip, quint32(local.size()));
-    le16(zip, 0);
-    return zip;
+    e << 0x06054b50u << quint16(0) << quint16(0) << quint16(entries.size()) << quint16(entries.size())
+      << quint32(central.size()) << quint32(local.size()) << quint16(0);
+    return local + central + end;
 }
 
 bool support::setReadOverride(bool on)
