@@ -15,18 +15,8 @@ namespace wire {
 const quint16 Port = 5678;
 const int CommandSize = 164;
 enum Offset {
-    Type = 0,
-    Waveform = 4,
-    Partial = 8,
-    Top = 12,
-    Left = 16,
-    Width = 20,
-    Height = 24,
-    Points = 28,
-    PointCount = 148,
-    Color = 152,
-    Size = 156,
-    Wait = 160,
+    Type = 0, Waveform = 4, Partial = 8, Top = 12, Left = 16, Width = 20, Height = 24, Points = 28,
+    PointCount = 148, Color = 152, Size = 156, Wait = 160
 };
 enum CommandType { UpdateScreen = 2, UpdateRegion = 3, DrawLine = 4, DrawLines = 5, FillScreen = 6 };
 } // namespace wire
