@@ -198,12 +198,12 @@ private Q_SLOTS:
     {
         // A service that answers ends the wait at once.
         rx.socket.close();
+        QElapsedTimer clock;
         {
             QTemporaryDir dir;
             const QString log = dir.filePath("screen-service.log");
             HelperProcess service;
             QVERIFY(service.start(buildProgram("emulator/screen-service/screen-service"), {"--log", log}));
-            QElapsedTimer clock;
             clock.start();
             proxy.updateScreen(ScreenProxy::GC, BothWaits);
             proxy.flush(nullptr, ScreenProxy::GC, true, BothWaits);
@@ -214,8 +214,7 @@ private Q_SLOTS:
 
         // Someone receives and never answers: the wait ends after its bound.
         QVERIFY(rx.bind());
-        QElapsedTimer clock;
-        clock.start();
+        clock.restart();
         proxy.updateWidgetRegion(nullptr, QRect(0, 0, 10, 10), ScreenProxy::GU, false, BothWaits);
         QVERIFY(clock.elapsed() >= ScreenProxy::ReplyTimeoutMs - 100);
         const QByteArray request = rx.next();

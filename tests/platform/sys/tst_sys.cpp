@@ -159,26 +159,22 @@ private slots:
 
     void intervals_data()
     {
-        QTest::addColumn<QByteArray>("suspendEnv"); // null: unset
-        QTest::addColumn<QByteArray>("shutdownEnv");
+        QTest::addColumn<QByteArrayList>("env"); // SUSPEND_INTERVAL, SHUTDOWN_INTERVAL; none: unset
         QTest::addColumn<int>("stored");            // -1: nothing stored
         QTest::addColumn<int>("suspend");
         QTest::addColumn<int>("shutdown");
-        QTest::newRow("defaults") << QByteArray() << QByteArray() << -1 << 300000 << 0;
-        QTest::newRow("environment") << QByteArray("60000") << QByteArray("900000") << -1 << 60000 << 900000;
-        QTest::newRow("bad environment") << QByteArray("0") << QByteArray("-1") << -1 << 300000 << 0;
-        QTest::newRow("stored wins") << QByteArray("60000") << QByteArray("900000") << 0 << 0 << 0;
+        QTest::newRow("defaults") << QByteArrayList() << -1 << 300000 << 0;
+        QTest::newRow("environment") << QByteArrayList{"60000", "900000"} << -1 << 60000 << 900000;
+        QTest::newRow("bad environment") << QByteArrayList{"0", "-1"} << -1 << 300000 << 0;
+        QTest::newRow("stored wins") << QByteArrayList{"60000", "900000"} << 0 << 0 << 0;
     }
 
     void intervals()
     {
-        QFETCH(QByteArray, suspendEnv);
-        QFETCH(QByteArray, shutdownEnv);
+        QFETCH(QByteArrayList, env);
         QFETCH(int, stored);
-        if (!suspendEnv.isNull())
-            qputenv("SUSPEND_INTERVAL", suspendEnv);
-        if (!shutdownEnv.isNull())
-            qputenv("SHUTDOWN_INTERVAL", shutdownEnv);
+        for (int i = 0; i < env.size(); ++i)
+            qputenv(i == 0 ? "SUSPEND_INTERVAL" : "SHUTDOWN_INTERVAL", env[i]);
         {
             SystemConfig config;
             QVERIFY(stored < 0 || (config.setSuspendInterval(stored) && config.setShutdownInterval(stored)));
@@ -190,13 +186,10 @@ private slots:
 
     void deviceIdentityIsCreatedOnce()
     {
-        QString serial, id;
-        {
-            SystemConfig config;
-            serial = config.serialNumber();
-            id = config.deviceId();
-            QVERIFY(!QUuid(serial).isNull() && !QUuid(id).isNull() && id != serial);
-        }
+        // Read back by a second store: made once, then stored.
+        const QString serial = SystemConfig().serialNumber();
+        const QString id = SystemConfig().deviceId();
+        QVERIFY(!QUuid(serial).isNull() && !QUuid(id).isNull() && id != serial);
         QCOMPARE(rows("select key, value from device_conf order by key"),
                  (QStringList{"device_id|" + id, "serial_number|" + serial}));
         // One the device already has is kept.
