@@ -4,7 +4,8 @@
 # it is given, one per start, and records each start; the device command
 # stand-ins as the program runs them: mount.cifs with the share format's
 # options, the clocks that must not move this machine's, and the guards that
-# keep every stand-in, reboot above all, inside the sandbox.
+# keep every stand-in, reboot above all, inside the sandbox; and the input
+# forwarder, which passes on only device keys and plain panel coordinates.
 set -uo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../support/shelltest.sh"
 require_sandbox
@@ -118,10 +119,35 @@ guards() {
     expect_eq "only what ran before reboot" before "$out"
 }
 
+refusals() {
+    # Every other line is refused and reaches neither xdotool nor the system
+    # manager (both stand-ins here record what they are asked).
+    local dir forwarder tool
+    dir=$(mktemp -d)
+    mkdir "$dir/bin"
+    for tool in bin/xdotool ctl; do
+        printf '#!/bin/sh\necho "%s $*" >>"%s/calls"\n' "${tool#bin/}" "$dir" >"$dir/$tool"
+        chmod 755 "$dir/$tool"
+    done
+    PATH="$dir/bin:$PATH" "$(dirname "${BASH_SOURCE[0]}")/../../emulator/device-window/device-forwarder" \
+        "$dir/fifo" "" "$dir/ctl" 2>"$dir/err" &
+    forwarder=$!
+    for _ in $(seq 200); do [[ -p "$dir/fifo" ]] && break; sleep 0.05; done
+    printf '%s\n' "key ctrl+alt+BackSpace" "key a" "key Down Up" "tap 1 2; reboot" "tap -5 3" "press 1 99999999" \
+        "long 1" "reboot 1 2" "key Down" "tap 3 4" "long 5 6" >"$dir/fifo"
+    for _ in $(seq 200); do [[ $(wc -l <"$dir/calls" 2>/dev/null) -ge 3 ]] && break; sleep 0.05; done
+    expect_eq "what was passed on" "xdotool key -- Down|xdotool mousemove 3 4 click 1|ctl emit mouseLongPress 5 6 0 0" \
+        "$(paste -sd'|' "$dir/calls")"
+    expect_eq "refusals" 8 "$(grep -c '^device-forwarder: ' "$dir/err")"
+    kill "$forwarder"
+    rm -rf "$dir"
+}
+
 group "123 and 124 restart lirro, other statuses end the launcher" restarts
 group "TERM ends it without a restart" termination
 group "mount.cifs with the share's options" mount_options
 group "rdate and hwclock leave this machine's clock alone" clocks
 group "the stand-ins stay inside the sandbox" guards
+group "the forwarder passes on only device input" refusals
 rm -rf "$work" "$MOUNT_SCRIPT" /tmp/device-commands-test
 finish
