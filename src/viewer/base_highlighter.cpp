@@ -7,6 +7,7 @@
 #include <QTextDocument>
 
 #include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -23,6 +24,25 @@ const int NearestBudgetMs = 650;
 // Options that give QRegExp's meaning to \w, \s, \d and \b on any letter.
 const QRegularExpression::PatternOptions PatternOptions =
     QRegularExpression::UseUnicodePropertiesOption;
+
+// A per-block budget counts this thread's processor time: counted on the
+// clock, a busy machine that preempts the viewer would cut an ordinary
+// line's highlighting short, and the same text would look different.
+class ProcessorDeadline
+{
+public:
+    explicit ProcessorDeadline(int ms) : end(now() + qint64(ms) * 1000000) {}
+    bool hasExpired() const { return now() >= end; }
+
+private:
+    static qint64 now()
+    {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    }
+    qint64 end;
+};
 
 QRegularExpression bounded(const QString& pattern)
 {
@@ -77,9 +97,9 @@ bool BASE_HIGHLIGHTER::setHighlight(const QString& pattern, int position)
     return highlightErrorText.isEmpty();
 }
 
-template <typename Found>
+template <typename Deadline, typename Found>
 bool BASE_HIGHLIGHTER::eachMatch(const QRegularExpression& rx, const QString& text,
-                                 const QDeadlineTimer& deadline, Found found)
+                                 const Deadline& deadline, Found found)
 {
     int from = 0;
     while (from <= text.size()) {
@@ -135,7 +155,7 @@ void BASE_HIGHLIGHTER::highlightBlock(const QString& text)
     if (block.isValid())
         blockOffset = block.position();
 
-    const QDeadlineTimer rulesDeadline(RulesBudgetMs);
+    const ProcessorDeadline rulesDeadline(RulesBudgetMs);
     for (const HighlightingRule& rule : qAsConst(rules)) {
         const bool whole = eachMatch(rule.pattern, text, rulesDeadline, [&](int index, int length) {
             setFormat(index, length, rule.format);
@@ -153,7 +173,7 @@ void BASE_HIGHLIGHTER::highlightBlock(const QString& text)
     }
 
     if (!highlightExpression.pattern().isEmpty()) {
-        eachMatch(highlightExpression, text, QDeadlineTimer(SearchBudgetMs),
+        eachMatch(highlightExpression, text, ProcessorDeadline(SearchBudgetMs),
                   [&](int index, int length) {
                       if (targetPosition >= 0)
                           considerMatch(index + blockOffset);
@@ -231,8 +251,7 @@ bool BASE_HIGHLIGHTER::findNearestMatch()
         return true;
     const QDeadlineTimer deadline(NearestBudgetMs);
     auto scan = [&](const QString& text, int offset) {
-        const int searchMs = qMin<qint64>(SearchBudgetMs, qMax<qint64>(0, deadline.remainingTime()));
-        eachMatch(highlightExpression, text, QDeadlineTimer(searchMs),
+        eachMatch(highlightExpression, text, ProcessorDeadline(SearchBudgetMs),
                   [&](int index, int) { considerMatch(index + offset); });
     };
     auto distance = [&]() { return std::llabs(qint64(nearestMatch) - targetPosition); };

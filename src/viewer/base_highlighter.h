@@ -7,7 +7,6 @@
 
 #include <climits>
 
-class QDeadlineTimer;
 class QTextBlock;
 
 struct HighlightingRule
@@ -78,9 +77,9 @@ private:
     // Calls found(index, length) for each match of rx in text, the next
     // search starting where the match ended (one character on after an
     // empty one). False if the deadline ended the loop.
-    template <typename Found>
+    template <typename Deadline, typename Found>
     static bool eachMatch(const QRegularExpression& rx, const QString& text,
-                          const QDeadlineTimer& deadline, Found found);
+                          const Deadline& deadline, Found found);
     // The comment pass: found(start, length) for each comment range of a
     // block starting in state previous; returns the state it ends in.
     template <typename Found>
