@@ -116,7 +116,10 @@ private slots:
         QCOMPARE(view.failures, QStringList());
     }
 
-    void moveWithinAndAcrossMediaAndDelete()
+    // One medium: the tree itself renamed in one step, pipe and all, and a
+    // delete takes everything, as rm -r does. Across media: copied with modes
+    // and times, the copies synced to the medium, and only then the sources go.
+    void moveAndDelete()
     {
         QVERIFY(writeFile(p("a/f1"), "one", 0600));
         QVERIFY(writeFile(p("a/s/f2"), "two", 0751));
@@ -125,15 +128,12 @@ private slots:
         const ino_t dir = inodeOf(p("a"));
         const QMap<QString, QString> status = statusOf(p("a"));
         OwnerView view;
-        // One medium: the tree itself renamed in one step, pipe and all.
         view.run(MoveOperation, { p("a") }, Work, QStringLiteral("b"));
         QCOMPARE(inodeOf(p("b")), dir);
         QCOMPARE(statusOf(p("b")), status);
-        // A delete takes everything, as rm -r does.
         view.run(DeleteOperation, { p("b") }, Work);
         QVERIFY(!QFileInfo::exists(p("b")));
 
-        // Across media: copied, then the sources go; modes and times kept.
         mounted();
         QVERIFY(writeFile(Big + "/t/f1", QByteArray(300000, 'x'), 0640));
         QVERIFY(writeFile(Big + "/t/s/f2", "two", 0751));
@@ -141,30 +141,21 @@ private slots:
         QVERIFY(writeFile(Big + "/single", "s", 0604));
         const QMap<QString, QByteArray> tree = treeOf(Big);
         const QMap<QString, QString> modes = statusOf(Big);
-        view.run(MoveOperation, { Big + "/t", Big + "/single" }, Small);
-        QCOMPARE(treeOf(Small), tree);
-        QCOMPARE(statusOf(Small), modes);
-        QCOMPARE(treeOf(Big), (QMap<QString, QByteArray>()));
-        QCOMPARE(view.failures, QStringList());
-    }
-
-    // The copies of a move across media reach the medium before a source goes.
-    void moveSyncsBeforeRemoving()
-    {
-        mounted();
-        QVERIFY(writeFile(Big + "/t/a", "a") && writeFile(Big + "/t/b", "b"));
         QProcess strace;
         strace.start(QStringLiteral("strace"), { "-e", "trace=syncfs,fsync,unlinkat", "-o", p("trace"),
                                                  "-p", QString::number(::getpid()) });
         QByteArray said;
         QVERIFY(QTest::qWaitFor([&] { return (said += strace.readAllStandardError()).contains("attached"); }, 10000));
-        OwnerView view;
-        view.run(MoveOperation, { Big + "/t" }, Small);
+        view.run(MoveOperation, { Big + "/t", Big + "/single" }, Small);
         strace.terminate();
         QVERIFY(strace.waitForFinished(10000));
         const QString trace = QString::fromUtf8(readFile(p("trace")));
         const int sync = trace.indexOf(QRegularExpression(QStringLiteral("(syncfs|fsync)\\(")));
         QVERIFY2(sync >= 0 && trace.indexOf(QStringLiteral("unlinkat(")) > sync, qPrintable(trace));
+        QCOMPARE(treeOf(Small), tree);
+        QCOMPARE(statusOf(Small), modes);
+        QCOMPARE(treeOf(Big), (QMap<QString, QByteArray>()));
+        QCOMPARE(view.failures, QStringList());
     }
 
     void overwritePrompt()
