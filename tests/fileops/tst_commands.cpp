@@ -24,17 +24,12 @@ namespace {
 
 const QString Work = QStringLiteral("/tmp/lirro_commands");
 const QString Log = QStringLiteral("/tmp/lirro_commands_log");
+// Writes the name it was started by, so a test can tell which file ran.
+const QByteArray LoggingScript = "#!/bin/sh\nprintf '%s' \"$0\" > /tmp/lirro_commands_log\n";
 
 QString p(const QString& relative)
 {
     return Work + QLatin1Char('/') + relative;
-}
-
-// A script that writes the name it was started by, so a test can tell which
-// file ran.
-QByteArray loggingScript()
-{
-    return "#!/bin/sh\nprintf '%s' \"$0\" > " + Log.toUtf8() + "\n";
 }
 
 void selectRows(FS_VIEW& view, const QStringList& names)
@@ -51,6 +46,19 @@ void selectRows(FS_VIEW& view, const QStringList& names)
 QStringList entries(const QString& path)
 {
     return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Notes whether the first dialog's own painting reaches the watcher while it is open.
+std::function<void(QWidget*)> watched(bool* noted)
+{
+    return [noted, first = true](QWidget* dialog) mutable {
+        if (!std::exchange(first, false))
+            return;
+        screenWatcher.updatePending = false;
+        dialog->update();
+        *noted = QTest::qWaitFor([] { return screenWatcher.updatePending; }, 3000);
+        screenWatcher.updatePending = false;
+    };
 }
 
 // The keyboard dialog's answer: the line it offered noted, then text
@@ -230,19 +238,11 @@ private slots:
             } };
             view->actionInfo();
         };
-        // The dialog's own painting is noted for the panel, and what it
-        // covered is painted again once it has closed.
         bool noted = false;
-        driver.whileOpen = [&](QWidget* dialog) {
-            screenWatcher.updatePending = false;
-            dialog->update();
-            noted = QTest::qWaitFor([&] { return screenWatcher.updatePending; }, 3000);
-            screenWatcher.updatePending = false;
-        };
+        driver.whileOpen = watched(&noted);
         info({ "plain.txt" });
         QVERIFY(noted);
         QTRY_VERIFY(screenWatcher.updatePending);
-        driver.whileOpen = nullptr;
         QCOMPARE(driver.seen.value(0).title, QStringLiteral("Information on item"));
         QCOMPARE(rows.value("Type") + rows.value("Size") + rows.value("Permissions"),
                  "file" + QLocale::system().toString(qint64(1234)) + " bytesrw- r-- --- ");
@@ -295,17 +295,17 @@ private slots:
         QFile elf(QStringLiteral("/bin/true"));
         QVERIFY(elf.open(QIODevice::ReadOnly));
         const QString prog = p("prog");
-        QTest::newRow("shell script") << loggingScript() << 0755 << prog << prog;
+        QTest::newRow("shell script") << LoggingScript << 0755 << prog << prog;
         QTest::newRow("ELF program") << elf.readAll() << 0755 << prog << "started";
         QTest::newRow("ELF magic, short") << QByteArray("\x7f" "ELF\x02\x01") << 0755 << prog << "";
-        QTest::newRow("another interpreter") << "#!/bin/bash\n" + loggingScript() << 0755 << prog << "";
+        QTest::newRow("another interpreter") << "#!/bin/bash\n" + LoggingScript << 0755 << prog << "";
         QTest::newRow("text") << QByteArray("Some notes, long enough.\n") << 0755 << prog << "";
         QTest::newRow("pipe") << QByteArray() << 0 << prog << "";
         QTest::newRow("unreadable: unchecked") << QByteArray("#!/bin/bash\ntrue\n") << 0111 << prog << "started";
         QTest::newRow("search path, not the file here") << QByteArray("not a program\n") << 0755 << "ls -d /" << "Program output: /";
         QTest::newRow("file named as a file") << QByteArray("not a program\n") << 0755 << "./ls -d /" << "";
-        QTest::newRow("bare name, only here") << loggingScript() << 0755 << "prog" << prog;
-        QTest::newRow("nowhere") << loggingScript() << 0755 << "no-such-program-anywhere" << "";
+        QTest::newRow("bare name, only here") << LoggingScript << 0755 << "prog" << prog;
+        QTest::newRow("nowhere") << LoggingScript << 0755 << "no-such-program-anywhere" << "";
     }
 
     void whatStarts()
@@ -437,7 +437,7 @@ private slots:
     {
         QFETCH(QString, name);
         ModalDriver driver({ QMessageBox::Yes, QMessageBox::Ok });
-        QVERIFY(writeFile(p(name), loggingScript(), 0755));
+        QVERIFY(writeFile(p(name), LoggingScript, 0755));
         const QString first = name.section(QLatin1Char(' '), 0, 0); // a decoy
         if (first != name)
             QVERIFY(writeFile(p(first), "#!/bin/sh\necho WRONG > " + Log.toUtf8(), 0755));
@@ -463,18 +463,21 @@ private slots:
     }
 
     // A file that is no program says so, its name in quotes for a blank;
-    // with nothing selected the Run dialog offers an empty line, and a
-    // command that can't start is reported.
+    // with nothing selected the Run dialog (its typing noted for the panel)
+    // offers an empty line, and a command that can't start is reported.
     void nothingToRun()
     {
         ModalDriver driver;
+        bool noted = false;
         QVERIFY(writeFile(p("my notes.txt"), "Nothing to run in here.\n"));
         activate(p("my notes.txt"));
         QCOMPARE(driver.seen.value(0).text, QStringLiteral("Nothing to do with file \"%1\"").arg(p("my notes.txt")));
         view->clearSelection();
         QString offered = QStringLiteral("unset");
         driver.actions = { keyboard(QStringLiteral("no-such-program \"a b\""), &offered) };
+        driver.whileOpen = watched(&noted);
         view->actionRun();
+        QVERIFY(noted);
         QCOMPARE(offered, QString());
         QCOMPARE(driver.seen.last().title + ": " + driver.seen.last().text,
                  QStringLiteral("Exec error!: Can not execute command line:\nno-such-program \"a b\""));
