@@ -1,12 +1,11 @@
 // The device chores as the owner reaches them through the main window: the
 // two dialogs with their keys and taps and what they store and send, moving
 // fonts and dictionaries, the splash picture's bytes, the documents database
-// and cleaning the recent documents, the About text, and the side a tap on
-// the rotation dialog chooses.
+// and cleaning the recent documents, and the side a tap on the rotation
+// dialog chooses (About is only put together: the device suite shows it).
 
 #include "app/mainwindow.h"
 #include "platform/cms/contentmanager.h"
-#include "platform/sys/sysstatus.h"
 #include "platform/sys/systemconfig.h"
 #include "support/files.h"
 #include "support/modal.h"
@@ -364,20 +363,6 @@ private slots:
             QCOMPARE(support::readFile(ContentDb), before);
         else
             QTEST(support::sqlRows(ContentDb, "select id from content order by id"), "remaining");
-    }
-
-    // The stored serial number; offline, no wireless lines.
-    void about()
-    {
-        QCOMPARE(sys::SysStatus::instance().currentConnection(), QString());
-        support::ModalDriver driver;
-        window->showAbout();
-        const QString text = driver.seen.value(0).text;
-        const QString serial = support::sqlRows(ConfigDb, "select value from device_conf where key = 'serial_number'").value(0);
-        for (const QString& line : { "Serial number: " + serial + '\n', QStringLiteral("Battery level: 80%\n"),
-                                     QStringLiteral("  Disks usage:\nFilesystem ") })
-            QVERIFY2(serial.startsWith('{') && text.contains(line), qPrintable(line));
-        QVERIFY(!text.contains("wlan0"));
     }
 
     // A tap on a diagonal chooses no side; each side turns the screen from 270.
