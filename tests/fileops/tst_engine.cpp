@@ -108,8 +108,9 @@ private slots:
     }
 
     // One medium: the tree itself renamed in one step, pipe and all, and a
-    // delete takes everything, as rm -r does. Across media: copied with modes
-    // and times, the copies synced to the medium, and only then the sources go.
+    // delete takes everything, as rm -r does. Across media (names a shell
+    // would take apart among the items): copied with modes and times, the
+    // copies synced to the medium, and only then the sources go.
     void moveAndDelete()
     {
         QVERIFY(writeFile(p("a/f1"), "one", 0600) && writeFile(p("a/s/f2"), "two", 0751));
@@ -127,6 +128,11 @@ private slots:
         mounted();
         QVERIFY(writeFile(Big + "/t/f1", QByteArray(300000, 'x'), 0640) && writeFile(Big + "/t/s/f2", "two", 0751));
         QVERIFY(QFile::link(QStringLiteral("../f1"), Big + "/t/s/rel") && writeFile(Big + "/single", "s", 0604));
+        QStringList sources{ Big + "/t", Big + "/single" };
+        for (const char* name : { "with blank", "say \"hi\"", "$HOME", "`reboot`", "-rf", "line\nfeed", "*", "-d" }) {
+            sources << Big + '/' + name;
+            QVERIFY(writeFile(sources.last(), name));
+        }
         const QMap<QString, QByteArray> tree = treeOf(Big);
         const QMap<QString, QString> modes = statusOf(Big);
         QProcess strace;
@@ -134,7 +140,7 @@ private slots:
                                                  "-p", QString::number(::getpid()) });
         QByteArray said;
         QVERIFY(QTest::qWaitFor([&] { return (said += strace.readAllStandardError()).contains("attached"); }, 10000));
-        view.run(MoveOperation, { Big + "/t", Big + "/single" }, Small);
+        view.run(MoveOperation, sources, Small);
         strace.terminate();
         QVERIFY(strace.waitForFinished(10000));
         const QString trace = QString::fromUtf8(readFile(p("trace")));
@@ -295,7 +301,7 @@ private slots:
         }
     }
 
-    void linksUnderMediaAndAwkwardNames()
+    void linksUnderMedia()
     {
         const QString media = QStringLiteral("/media/flash/lirro_links");
         QVERIFY(freshDir(media + "/t") && writeFile(media + "/file", "f"));
@@ -308,23 +314,7 @@ private slots:
         view.run(MoveOperation, { p("dangling") }, media + "/t");
         QVERIFY(QFileInfo(media + "/link").isSymLink() && !QFileInfo::exists(media + "/file"));
         QVERIFY(QFileInfo(p("dangling")).isSymLink() && treeOf(media + "/t").isEmpty());
-        QVERIFY(QDir(media).removeRecursively());
-
-        QStringList sources;
-        QStringList copies;
-        for (const char* name : { "with blank", "say \"hi\"", "$HOME", "`reboot`", "-rf", "line\nfeed", "*", "-d" }) {
-            QVERIFY(writeFile(p("n/") + name, name));
-            sources << p("n/") + name;
-            copies << Small + "/" + name;
-        }
-        mounted();
-        view.run(CopyOperation, sources, Small);
-        QCOMPARE(treeOf(Small), treeOf(p("n")));
-        view.run(DeleteOperation, copies, Small);
-        QVERIFY(treeOf(Small).isEmpty());
-        view.run(MoveOperation, sources, Small);
-        QCOMPARE(treeOf(Small).size(), 8);
-        QVERIFY(treeOf(p("n")).isEmpty() && view.failures.isEmpty());
+        QVERIFY(QDir(media).removeRecursively() && view.failures.isEmpty());
     }
 
     void rateTable_data()
