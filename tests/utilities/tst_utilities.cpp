@@ -115,10 +115,7 @@ private slots:
         QFETCH(QString, stored);
         QFile::remove(ConfigDb);
         qunsetenv("SUSPEND_INTERVAL");
-        if (suspend != -1) {
-            sys::SystemConfig config;
-            QVERIFY(config.setSuspendInterval(suspend) && config.setShutdownInterval(shutdown));
-        }
+        QVERIFY(suspend == -1 || (sys::SystemConfig().setSuspendInterval(suspend) && sys::SystemConfig().setShutdownInterval(shutdown)));
         const int before = systemManager.calls().size();
         support::ModalDriver driver;
         QString shown;
