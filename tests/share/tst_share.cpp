@@ -110,9 +110,8 @@ private slots:
         QCOMPARE(settings.load(), bytes.size() == 4 || !record.isEmpty());
         QCOMPARE(settings.properties(), record);
         QCOMPARE(support::readFile(SettingsFile), bytes); // loading never writes
-        if (!record.isEmpty()) {
-            QCOMPARE(settings.encode(), bytes);
-            QVERIFY(settings.save());
+        if (!record.isEmpty()) { // written back byte for byte
+            QVERIFY(QFile::remove(SettingsFile) && settings.save());
             QCOMPARE(support::readFile(SettingsFile), bytes);
             QCOMPARE(support::modeOf(SettingsFile), 0600);
         }
