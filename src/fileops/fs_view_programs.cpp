@@ -5,6 +5,7 @@
 #include "browser/fs_model.h"
 #include "browser/messagebox.h"
 #include "browser/panelrefresh.h"
+#include "browser/screen_watcher.h"
 #include "fileops/commandline.h"
 #include "fileops/outputwindow.h"
 #include "platform/sys/sysstatus.h"
@@ -163,6 +164,8 @@ void FS_VIEW::actionRun()
     QString command;
     {
         ui::VexaKeyboardDialog dialog(this, tr("Program command line"));
+        // A key's own update is black and white only: the watcher's brings the greys.
+        screenWatcher.watch(&dialog);
         command = dialog.popup(initial);
     }
     updateWholeScreen();

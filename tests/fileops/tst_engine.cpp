@@ -67,12 +67,6 @@ void mounted(const QString& size = QStringLiteral("4m"))
     QVERIFY(mountTmpfs(Small, QStringLiteral("1m")) && mountTmpfs(Big, size));
 }
 
-// Names the engine's temporary files leave behind.
-QStringList strays(const QString& root)
-{
-    return treeOf(root).keys().filter(QStringLiteral(".lirro-"));
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
@@ -90,13 +84,10 @@ private slots:
     // A copy is the tree again: bytes, modes, times, link texts as they read.
     void copyAndCount()
     {
-        QVERIFY(writeFile(p("src/a.txt"), "alpha", 0640));
-        QVERIFY(writeFile(p("src/.hidden"), "h", 0600));
-        QVERIFY(writeFile(p("src/sub/deep/b.bin"), QByteArray(200000, 'b'), 0444));
-        QVERIFY(writeFile(p("src/private/x"), "x", 0664));
-        QVERIFY(::chmod(QFile::encodeName(p("src/private")).constData(), 0700) == 0);
-        QVERIFY(QDir().mkpath(p("src/sub/emptydir")) && QDir().mkpath(p("dst")));
-        QVERIFY(QFile::link(p("src/a.txt"), p("src/link")) && QFile::link("a.txt", p("src/rel")));
+        QVERIFY(writeFile(p("src/a.txt"), "alpha", 0640) && writeFile(p("src/.hidden"), "h", 0600));
+        QVERIFY(writeFile(p("src/sub/deep/b.bin"), QByteArray(200000, 'b'), 0444) && writeFile(p("src/private/x"), "x", 0664));
+        QVERIFY(::chmod(QFile::encodeName(p("src/private")).constData(), 0700) == 0 && QDir().mkpath(p("src/sub/emptydir")));
+        QVERIFY(QDir().mkpath(p("dst")) && QFile::link(p("src/a.txt"), p("src/link")) && QFile::link("a.txt", p("src/rel")));
         QVERIFY(QFile::link(QStringLiteral("nowhere"), p("src/dangling")));
         OwnerView view;
         view.multiSelect = true;
@@ -116,55 +107,49 @@ private slots:
         QCOMPARE(view.failures, QStringList());
     }
 
-    void moveWithinAndAcrossMediaAndDelete()
+    // One medium: the tree itself renamed in one step, pipe and all, and a
+    // delete takes everything, as rm -r does. Across media (names a shell
+    // would take apart among the items): copied with modes and times, the
+    // copies synced to the medium, and only then the sources go.
+    void moveAndDelete()
     {
-        QVERIFY(writeFile(p("a/f1"), "one", 0600));
-        QVERIFY(writeFile(p("a/s/f2"), "two", 0751));
+        QVERIFY(writeFile(p("a/f1"), "one", 0600) && writeFile(p("a/s/f2"), "two", 0751));
         QVERIFY(::mkfifo(QFile::encodeName(p("a/s/pipe")).constData(), 0640) == 0);
         QVERIFY(::mknod(QFile::encodeName(p("a/null")).constData(), S_IFCHR | 0644, makedev(1, 3)) == 0);
         const ino_t dir = inodeOf(p("a"));
         const QMap<QString, QString> status = statusOf(p("a"));
         OwnerView view;
-        // One medium: the tree itself renamed in one step, pipe and all.
         view.run(MoveOperation, { p("a") }, Work, QStringLiteral("b"));
         QCOMPARE(inodeOf(p("b")), dir);
         QCOMPARE(statusOf(p("b")), status);
-        // A delete takes everything, as rm -r does.
         view.run(DeleteOperation, { p("b") }, Work);
         QVERIFY(!QFileInfo::exists(p("b")));
 
-        // Across media: copied, then the sources go; modes and times kept.
         mounted();
-        QVERIFY(writeFile(Big + "/t/f1", QByteArray(300000, 'x'), 0640));
-        QVERIFY(writeFile(Big + "/t/s/f2", "two", 0751));
-        QVERIFY(QFile::link(QStringLiteral("../f1"), Big + "/t/s/rel"));
-        QVERIFY(writeFile(Big + "/single", "s", 0604));
+        QVERIFY(writeFile(Big + "/t/f1", QByteArray(300000, 'x'), 0640) && writeFile(Big + "/t/s/f2", "two", 0751));
+        QVERIFY(QFile::link(QStringLiteral("../f1"), Big + "/t/s/rel") && writeFile(Big + "/single", "s", 0604));
+        QStringList sources{ Big + "/t", Big + "/single" };
+        for (const char* name : { "with blank", "say \"hi\"", "$HOME", "`reboot`", "-rf", "line\nfeed", "*", "-d" }) {
+            sources << Big + '/' + name;
+            QVERIFY(writeFile(sources.last(), name));
+        }
         const QMap<QString, QByteArray> tree = treeOf(Big);
         const QMap<QString, QString> modes = statusOf(Big);
-        view.run(MoveOperation, { Big + "/t", Big + "/single" }, Small);
-        QCOMPARE(treeOf(Small), tree);
-        QCOMPARE(statusOf(Small), modes);
-        QCOMPARE(treeOf(Big), (QMap<QString, QByteArray>()));
-        QCOMPARE(view.failures, QStringList());
-    }
-
-    // The copies of a move across media reach the medium before a source goes.
-    void moveSyncsBeforeRemoving()
-    {
-        mounted();
-        QVERIFY(writeFile(Big + "/t/a", "a") && writeFile(Big + "/t/b", "b"));
         QProcess strace;
         strace.start(QStringLiteral("strace"), { "-e", "trace=syncfs,fsync,unlinkat", "-o", p("trace"),
                                                  "-p", QString::number(::getpid()) });
         QByteArray said;
         QVERIFY(QTest::qWaitFor([&] { return (said += strace.readAllStandardError()).contains("attached"); }, 10000));
-        OwnerView view;
-        view.run(MoveOperation, { Big + "/t" }, Small);
+        view.run(MoveOperation, sources, Small);
         strace.terminate();
         QVERIFY(strace.waitForFinished(10000));
         const QString trace = QString::fromUtf8(readFile(p("trace")));
         const int sync = trace.indexOf(QRegularExpression(QStringLiteral("(syncfs|fsync)\\(")));
         QVERIFY2(sync >= 0 && trace.indexOf(QStringLiteral("unlinkat(")) > sync, qPrintable(trace));
+        QCOMPARE(treeOf(Small), tree);
+        QCOMPARE(statusOf(Small), modes);
+        QCOMPARE(treeOf(Big), (QMap<QString, QByteArray>()));
+        QCOMPARE(view.failures, QStringList());
     }
 
     void overwritePrompt()
@@ -209,7 +194,7 @@ private slots:
         QVERIFY(view.questions.last().startsWith("Moving file " + p("s/a")));
         QCOMPARE(view.buttons.last(), QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::Cancel);
         QCOMPARE(view.questions.filter(QStringLiteral("busy")), QStringList());
-        QCOMPARE(view.failures + strays(Work), QStringList());
+        QCOMPARE(view.failures + treeOf(Work).keys().filter(QStringLiteral(".lirro-")), QStringList());
     }
 
     void neverOntoItself()
@@ -279,10 +264,9 @@ private slots:
         QFETCH(QString, target);
         QFETCH(Action, setup);
         QFETCH(Action, whileAsked);
-        QFETCH(QString, message);
         mounted(QStringLiteral("8m"));
-        QVERIFY(writeFile(Big + "/d/first", QByteArray(100000, '1'), 0640));
-        QVERIFY(writeFile(Big + "/d/huge", QByteArray(3 * 1024 * 1024, 'B'), 0604));
+        QVERIFY(writeFile(Big + "/d/first", QByteArray(100000, '1'), 0640)
+                && writeFile(Big + "/d/huge", QByteArray(3 * 1024 * 1024, 'B'), 0604));
         QVERIFY(writeFile(Big + "/t/a", "a") && writeFile(Big + "/t/z/b", "b", 0600));
         if (setup)
             setup();
@@ -297,8 +281,9 @@ private slots:
             QVERIFY(QDir(target).removeRecursively());
         view.run(kind, { Big + source }, target);
         QProcess::execute("mount", { "-o", "remount,rw", Small });
-        QCOMPARE(view.failures, QStringList{ message });
-        QCOMPARE(strays(Small) + strays(Big), QStringList());
+        QTEST(view.failures.join(QLatin1Char('|')), "message");
+        // No temporary files left behind.
+        QCOMPARE((treeOf(Small).keys() + treeOf(Big).keys()).filter(QStringLiteral(".lirro-")), QStringList());
         QVERIFY(!QFileInfo::exists("/t") && !QFileInfo::exists("/huge"));
         const QMap<QString, QByteArray> sourcesNow = treeOf(Big);
         const QMap<QString, QByteArray> targetsNow = treeOf(Small);
@@ -316,7 +301,7 @@ private slots:
         }
     }
 
-    void linksUnderMediaAndAwkwardNames()
+    void linksUnderMedia()
     {
         const QString media = QStringLiteral("/media/flash/lirro_links");
         QVERIFY(freshDir(media + "/t") && writeFile(media + "/file", "f"));
@@ -329,23 +314,7 @@ private slots:
         view.run(MoveOperation, { p("dangling") }, media + "/t");
         QVERIFY(QFileInfo(media + "/link").isSymLink() && !QFileInfo::exists(media + "/file"));
         QVERIFY(QFileInfo(p("dangling")).isSymLink() && treeOf(media + "/t").isEmpty());
-        QVERIFY(QDir(media).removeRecursively());
-
-        QStringList sources;
-        QStringList copies;
-        for (const char* name : { "with blank", "say \"hi\"", "$HOME", "`reboot`", "-rf", "line\nfeed", "*", "-d" }) {
-            QVERIFY(writeFile(p("n/") + name, name));
-            sources << p("n/") + name;
-            copies << Small + "/" + name;
-        }
-        mounted();
-        view.run(CopyOperation, sources, Small);
-        QCOMPARE(treeOf(Small), treeOf(p("n")));
-        view.run(DeleteOperation, copies, Small);
-        QVERIFY(treeOf(Small).isEmpty());
-        view.run(MoveOperation, sources, Small);
-        QCOMPARE(treeOf(Small).size(), 8);
-        QVERIFY(treeOf(p("n")).isEmpty() && view.failures.isEmpty());
+        QVERIFY(QDir(media).removeRecursively() && view.failures.isEmpty());
     }
 
     void rateTable_data()

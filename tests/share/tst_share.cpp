@@ -95,7 +95,8 @@ private slots:
         QTest::newRow("truncated") << Golden.chopped(1) << Record();
         QTest::newRow("4 billion entries") << QByteArray::fromHex("ffffffff") + Golden.mid(4) << Record();
         QTest::newRow("string beyond the end") << QByteArray::fromHex("000000017ffffffe0061") << Record();
-        QTest::newRow("odd string length") << QByteArray::fromHex("00000001000000030061") << Record();
+        // Read two bytes short, the rest would make a null string "a".
+        QTest::newRow("odd string length") << QByteArray::fromHex("00000001 00000003 0061 0000000a 00 ffffffff") << Record();
         QTest::newRow("a list") << QByteArray::fromHex("00000001 000000020061 0000000900 00000000") << Record();
         QTest::newRow("a user type") << QByteArray::fromHex("00000001 000000020061 0000007f00 00000001 00") << Record();
     }
@@ -109,9 +110,8 @@ private slots:
         QCOMPARE(settings.load(), bytes.size() == 4 || !record.isEmpty());
         QCOMPARE(settings.properties(), record);
         QCOMPARE(support::readFile(SettingsFile), bytes); // loading never writes
-        if (!record.isEmpty()) {
-            QCOMPARE(settings.encode(), bytes);
-            QVERIFY(settings.save());
+        if (!record.isEmpty()) { // written back byte for byte
+            QVERIFY(QFile::remove(SettingsFile) && settings.save());
             QCOMPARE(support::readFile(SettingsFile), bytes);
             QCOMPARE(support::modeOf(SettingsFile), 0600);
         }
@@ -168,7 +168,6 @@ private slots:
         };
         QCOMPARE(window.newZorUdu(), saved);
         QCOMPARE(QFile::exists(ShareMountRoot), !saved);
-        QCOMPARE(driver.seen.value(0).title, QString("CIFS server configuration"));
         QCOMPARE(seen, (QStringList{ "first_shared_dir:second_shared_dir:Dropbox", "0", "2" }));
         CIFSSettings settings;
         QCOMPARE(settings.load(), saved);
@@ -257,7 +256,6 @@ private slots:
         QCOMPARE(window.fsView()->dir.path(), QString("/mnt/ZorUdu/my share"));
         support::ModalDriver driver;
         window.syncZorUdu();
-        QCOMPARE(driver.seen.value(0).title, QString("rsync output"));
         QCOMPARE(support::readFile("/media/flash/my dir/book.txt"), QByteArray("book"));
 
         // A program still working inside the share keeps it mounted, and whole.
