@@ -16,6 +16,7 @@
 namespace {
 
 const char* const Display = ":1"; // scripts/device-session's screen
+const char* const FirstDirectory = "/media/flash";
 const int ScreenWidth = 600;
 const int ScreenHeight = 800;
 const int WaitMs = 10000;
@@ -53,7 +54,8 @@ bool DeviceSession::start()
         && session.startUntil(
             qEnvironmentVariable("LIRRO_SOURCE_DIR") + "/scripts/device-session",
             { support::buildProgram(QString()), dir, QString::number(ScreenWidth), QString::number(ScreenHeight) },
-            [this] { return attach(0); }, 3 * WaitMs);
+            [this] { return attach(0); }, 3 * WaitMs)
+        && waitForTitle(QLatin1String(FirstDirectory));
 }
 
 bool DeviceSession::attach(qint64 previous)
@@ -157,6 +159,17 @@ QList<QRect> DeviceSession::otherWindows()
 bool DeviceSession::waitForOtherWindows(int count)
 {
     return QTest::qWaitFor([&] { return otherWindows().size() == count; }, WaitMs);
+}
+
+bool DeviceSession::menu(const QStringList& keys)
+{
+    const int before = otherWindows().size();
+    return key("Menu") && waitForOtherWindows(before + 1) && this->keys(keys + QStringList{ "Return" });
+}
+
+QStringList DeviceSession::repeated(const QString& key, int count)
+{
+    return QVector<QString>(count, key).toList();
 }
 
 QJsonObject DeviceSession::stats()

@@ -20,7 +20,8 @@ class DeviceSession
 public:
     ~DeviceSession();
 
-    // Starts the device and waits for lirro's main window.
+    // Starts the device and waits for lirro's main window on its first
+    // directory, the internal flash.
     bool start();
     // Waits for the device to end; its status is lirro's, passed on by the launcher.
     bool waitForExit(int* status);
@@ -46,6 +47,9 @@ public:
     // lirro's shown windows other than the main window (menus, dialogs).
     QList<QRect> otherWindows();
     bool waitForOtherWindows(int count);
+    // Opens a menu with the Menu key and, once it shows, presses keys and OK.
+    bool menu(const QStringList& keys);
+    static QStringList repeated(const QString& key, int count);
 
     // The screen service's figures ("STATS?"); empty when it did not answer.
     QJsonObject stats();
@@ -82,21 +86,18 @@ private:
     support::HelperProcess session;
 };
 
-// After a step: the panel settles and shows exactly what the framebuffer holds.
-#define VERIFY_PANEL(device, step)                                                                  \
+// After a step: the panel settles and shows exactly what the framebuffer
+// holds (and still does holdMs later).
+#define VERIFY_PANEL_FOR(device, step, holdMs)                                                      \
     do {                                                                                            \
         QString why_;                                                                               \
-        QVERIFY2((device).panelMatches(QStringLiteral(step), &why_), qPrintable(why_));             \
+        QVERIFY2((device).panelMatches(QStringLiteral(step), &why_, holdMs), qPrintable(why_));     \
     } while (false)
-
+#define VERIFY_PANEL(device, step) VERIFY_PANEL_FOR(device, step, 0)
 // A line edit's text cursor would blink by itself, changing the framebuffer
 // with nothing sent; the program keeps it steady: watched over more than a
 // blink period.
-#define VERIFY_PANEL_STEADY(device, step)                                                           \
-    do {                                                                                            \
-        QString why_;                                                                               \
-        QVERIFY2((device).panelMatches(QStringLiteral(step), &why_, 1300), qPrintable(why_));       \
-    } while (false)
+#define VERIFY_PANEL_STEADY(device, step) VERIFY_PANEL_FOR(device, step, 1300)
 
 #define VERIFY_CURSOR_STEP(device, key)                                                             \
     do {                                                                                            \

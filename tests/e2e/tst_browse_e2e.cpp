@@ -1,5 +1,6 @@
 // Browsing on the emulated device with the device's keys, taps and long
-// press; after every step the panel shows what the framebuffer holds.
+// press, from the start to the end through the launcher; after every step
+// the panel shows what the framebuffer holds.
 #include "e2e/devicesession.h"
 #include "support/sandbox.h"
 
@@ -48,7 +49,6 @@ private Q_SLOTS:
     {
         DeviceSession device;
         QVERIFY(device.start());
-        QVERIFY2(device.waitForTitle(Flash), qPrintable(device.title()));
         // Start: the busy state cleared, no flash, the picture sent once
         // painting settled, and then nothing while idle.
         VERIFY_PANEL(device, "started");
@@ -60,6 +60,11 @@ private Q_SLOTS:
             QVERIFY2(command.value("waveform") != "GC", "a flash at start");
         const int sent = device.log("screen-service").size();
         QVERIFY(!QTest::qWaitFor([&] { return device.log("screen-service").size() != sent; }, 800));
+
+        // Nothing selected: a long press opens nothing.
+        QVERIFY(device.input("long 300 400"));
+        VERIFY_PANEL(device, "long press without selection");
+        QCOMPARE(device.otherWindows().size(), 0);
 
         // Each cursor step: the outline around the new row on the panel, the
         // old one gone, one GU, no flash. From the last row, README.txt.
@@ -81,55 +86,28 @@ private Q_SLOTS:
         VERIFY_PANEL(device, "parent by Back");
 
         // A double tap (through the device's input forwarder) on documents,
-        // three rows above pictures, enters it.
+        // three rows above pictures, enters it: hello.sh, My Notes.txt, note.xml.
         QVERIFY(device.input("double " + point(pictures.translated(0, -3 * pictures.height()).center())));
         QVERIFY2(device.waitForTitle(Flash + "/documents"), qPrintable(device.title()));
         VERIFY_PANEL(device, "entered by double tap");
-
-        // Back walks up to "/"; Back at "/" ends lirro with status 0, passed
-        // on by the launcher.
-        for (const QString& parent : { Flash, QStringLiteral("/media"), QStringLiteral("/") }) {
-            QVERIFY(device.key("Escape"));
-            QVERIFY2(device.waitForTitle(parent), qPrintable(device.title()));
-            VERIFY_PANEL(device, "up by Back");
-        }
-        QVERIFY(device.key("Escape"));
-        int status = -1;
-        QVERIFY(device.waitForExit(&status));
-        QCOMPARE(status, 0);
-        const QJsonObject stop = device.log("launcher").value(device.log("launcher").size() - 1);
-        QCOMPARE(stop.value("event").toString(), QStringLiteral("stop"));
-        QCOMPARE(stop.value("status").toInt(), 0);
-    }
-
-    void multiselectAndMenus()
-    {
-        DeviceSession device;
-        QVERIFY(device.start());
-        QVERIFY2(device.waitForTitle(Flash), qPrintable(device.title()));
-        VERIFY_PANEL(device, "start");
         const int framesBefore = framedRows(device.framebufferImage());
 
-        // Nothing selected: a long press opens nothing.
-        QVERIFY(device.input("long 300 400"));
-        VERIFY_PANEL(device, "long press without selection");
-        QCOMPARE(device.otherWindows().size(), 0);
-
-        // The Menu key opens the local menu at the current row: its left
-        // edge plus one row height, at its bottom.
-        QVERIFY(device.keys({ "Down", "Down" }));
-        VERIFY_PANEL(device, "a row selected, then the next");
-        VERIFY_CURSOR_STEP(device, "Down");
+        // The Menu key opens the local menu at the current row, the first:
+        // its left edge plus one row height, at its bottom.
+        QVERIFY(device.keys({ "Down", "Down", "Down" }));
+        VERIFY_PANEL(device, "a row selected, then the next two");
         VERIFY_CURSOR_STEP(device, "Up");
-        const QRect row = device.lastOutline();
+        const QRect row = device.lastOutline().translated(0, -device.lastOutline().height());
+        QVERIFY(device.key("Up"));
+        VERIFY_PANEL(device, "first row");
         QVERIFY(device.key("Menu"));
         QVERIFY(device.waitForOtherWindows(1));
         VERIFY_PANEL(device, "local menu open");
         QVERIFY(menuAt(device.otherWindows().value(0), QPoint(row.left() + row.height(), row.bottom())));
 
         // Multiselect, the fifth entry from the end (Up from the first wraps);
-        // then Down extends the selection: the selected rows carry a frame,
-        // the current one the outline (two dark rows each).
+        // then Down extends the selection to all three: the selected rows
+        // carry a frame, the current one the outline (two dark rows each).
         QVERIFY(device.keys({ "Up", "Up", "Up", "Up", "Up", "Return" }));
         QVERIFY(device.waitForOtherWindows(0));
         VERIFY_PANEL(device, "Multiselect chosen");
@@ -146,17 +124,12 @@ private Q_SLOTS:
         QVERIFY(device.key("Escape"));
         QVERIFY(device.waitForOtherWindows(0));
         VERIFY_PANEL(device, "local menu closed");
-    }
 
-    void viewMenu()
-    {
-        DeviceSession device;
-        QVERIFY(device.start());
+        // Back to the flash, nothing selected there: Menu opens the File
+        // menu; Right moves to View, whose first entry shows hidden entries:
+        // the first row is .config.
+        QVERIFY(device.key("Escape"));
         QVERIFY2(device.waitForTitle(Flash), qPrintable(device.title()));
-        VERIFY_PANEL(device, "start");
-
-        // Nothing selected: Menu opens the File menu; Right moves to View,
-        // whose first entry shows hidden entries: the first row is .config.
         QVERIFY(device.key("Menu"));
         QVERIFY(device.waitForOtherWindows(1));
         QVERIFY(device.otherWindows().value(0).top() < 60);
@@ -172,14 +145,27 @@ private Q_SLOTS:
 
         // Refresh screen (View, third entry): one flash of the whole screen.
         const QJsonObject before = device.stats();
-        QVERIFY(device.key("Menu"));
-        QVERIFY(device.waitForOtherWindows(1));
-        QVERIFY(device.keys({ "Right", "Down", "Down", "Return" }));
+        QVERIFY(device.menu({ "Right", "Down", "Down" }));
         QVERIFY(device.waitForOtherWindows(0));
         VERIFY_PANEL(device, "screen refreshed");
         const QJsonObject after = device.stats();
         QCOMPARE(DeviceSession::since(after, before, QString(), "flashes"), qint64(1));
         QVERIFY(DeviceSession::since(after, before, "by_type", "UPDATE_SCREEN") >= 1);
+
+        // Back walks up to "/"; Back at "/" ends lirro with status 0, passed
+        // on by the launcher.
+        for (const QString& parent : { Flash, QStringLiteral("/media"), QStringLiteral("/") }) {
+            QVERIFY(device.key("Escape"));
+            QVERIFY2(device.waitForTitle(parent), qPrintable(device.title()));
+            VERIFY_PANEL(device, "up by Back");
+        }
+        QVERIFY(device.key("Escape"));
+        int status = -1;
+        QVERIFY(device.waitForExit(&status));
+        QCOMPARE(status, 0);
+        const QJsonObject stop = device.log("launcher").value(device.log("launcher").size() - 1);
+        QCOMPARE(stop.value("event").toString(), QStringLiteral("stop"));
+        QCOMPARE(stop.value("status").toInt(), 0);
     }
 };
 
