@@ -38,16 +38,19 @@ int framedRows(const QImage& image)
 
 } // namespace
 
+// One device from its start to its end, each case going on from where the
+// one before left it.
 class BrowseEndToEnd : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void init() { REQUIRE_SANDBOX(); }
+    DeviceSession device;
 
-    void startBrowseAndLeave()
+private Q_SLOTS:
+    void initTestCase() { REQUIRE_SANDBOX(); }
+
+    void start()
     {
-        DeviceSession device;
         QVERIFY(device.start());
         // Start: the busy state cleared, no flash, the picture sent once
         // painting settled, and then nothing while idle.
@@ -65,7 +68,10 @@ private Q_SLOTS:
         QVERIFY(device.input("long 300 400"));
         VERIFY_PANEL(device, "long press without selection");
         QCOMPARE(device.otherWindows().size(), 0);
+    }
 
+    void cursorAndFolders()
+    {
         // Each cursor step: the outline around the new row on the panel, the
         // old one gone, one GU, no flash. From the last row, README.txt.
         QVERIFY(device.key("Down"));
@@ -90,6 +96,10 @@ private Q_SLOTS:
         QVERIFY(device.input("double " + point(pictures.translated(0, -3 * pictures.height()).center())));
         QVERIFY2(device.waitForTitle(Flash + "/documents"), qPrintable(device.title()));
         VERIFY_PANEL(device, "entered by double tap");
+    }
+
+    void multiselectAndMenus()
+    {
         const int framesBefore = framedRows(device.framebufferImage());
 
         // The Menu key opens the local menu at the current row, the first:
@@ -124,7 +134,10 @@ private Q_SLOTS:
         QVERIFY(device.key("Escape"));
         QVERIFY(device.waitForOtherWindows(0));
         VERIFY_PANEL(device, "local menu closed");
+    }
 
+    void viewMenu()
+    {
         // Back to the flash, nothing selected there: Menu opens the File
         // menu; Right moves to View, whose first entry shows hidden entries:
         // the first row is .config.
@@ -151,7 +164,10 @@ private Q_SLOTS:
         const QJsonObject after = device.stats();
         QCOMPARE(DeviceSession::since(after, before, QString(), "flashes"), qint64(1));
         QVERIFY(DeviceSession::since(after, before, "by_type", "UPDATE_SCREEN") >= 1);
+    }
 
+    void leaveByBack()
+    {
         // Back walks up to "/"; Back at "/" ends lirro with status 0, passed
         // on by the launcher.
         for (const QString& parent : { Flash, QStringLiteral("/media"), QStringLiteral("/") }) {

@@ -13,54 +13,88 @@ const QString Flash = QStringLiteral("/media/flash");
 const QString Documents = Flash + "/documents";
 const QString Books = Flash + "/books";
 const QString Work = Flash + "/aaa_work"; // sorts first
+// Entries of the local menu by Ups from its first (Up from the first wraps
+// to the last, whether Paste is enabled or not).
+const QStringList Copy;
+const QStringList Paste{ "Down", "Down" };
+const QStringList Rename = DeviceSession::repeated("Up", 3);
+const QStringList Multiselect = DeviceSession::repeated("Up", 5);
+const QStringList Delete = DeviceSession::repeated("Up", 7);
 
-// Opens the local menu and takes the entry this many Ups from its first
-// (Up from the first wraps to the last, whether Paste is enabled or not);
-// a negative count goes down instead.
-bool chooseFromEnd(DeviceSession& device, int ups)
+// From the flash's rows: aaa_work, books, dicts, documents.
+bool enterDocuments(DeviceSession& device)
 {
-    QStringList keys;
-    for (int i = 0; i < qAbs(ups); ++i)
-        keys << QLatin1String(ups < 0 ? "Down" : "Up");
-    return device.key("Menu") && device.waitForOtherWindows(1) && device.keys(keys << QStringLiteral("Return"));
+    return device.keys({ "Home", "Down", "Down", "Down", "Return" }) && device.waitForTitle(Documents);
 }
-const int UpsToRename = 3;
-// A fresh device showing documents: hello.sh, My Notes.txt, note.xml.
-bool startInDocuments(DeviceSession& device)
-{
-    return device.start() && device.waitForTitle(Flash) && device.keys({ "Home", "Down", "Down", "Return" })
-        && device.waitForTitle(Documents);
-}
-const int UpsToMultiselect = 5;
-const int UpsToDelete = 7;
 
 } // namespace
 
+// One device for the whole class, each case going on from where the one
+// before left it: on the flash.
 class FileOpsEndToEnd : public QObject
 {
     Q_OBJECT
 
+    DeviceSession device;
+    Tree documents;
+    Tree books;
+
 private Q_SLOTS:
-    void init() { REQUIRE_SANDBOX(); }
+    void initTestCase()
+    {
+        REQUIRE_SANDBOX();
+        // Book/ is taken, so the archive goes to Book.0.
+        QVERIFY(support::writeFile(Work + "/Book/.keep", QByteArray()));
+        QVERIFY(support::writeFile(Work + "/Book.zip",
+                                   support::makeZip({ { "chapter1.txt", "Chapter one.\n" }, { "notes/readme.txt", "Read me.\n" } })));
+        QVERIFY(support::writeFile(Work + "/lines.sh", "#!/bin/sh\ni=0\nwhile [ $i -lt 100 ]; do echo $i; i=$((i+1)); done\n", 0755));
+        documents = support::treeOf(Documents);
+        books = support::treeOf(Books);
+        QVERIFY(device.start());
+    }
+
+    void zipAndScript()
+    {
+        QVERIFY(device.keys({ "Home", "Return" }));
+        QVERIFY2(device.waitForTitle(Work), qPrintable(device.title()));
+
+        // The archive: asked, extracted by unzip, whose output shows.
+        QVERIFY(device.keys({ "Home", "Down", "Return" }));
+        QVERIFY(device.waitForWindow(".zip file activated"));
+        VERIFY_PANEL(device, "ZIP question");
+        QVERIFY(device.key("Return"));
+        QVERIFY2(device.waitForTitle(Work + "/Book.0"), qPrintable(device.title()));
+        QVERIFY(device.waitForWindow("Program output"));
+        VERIFY_PANEL(device, "unzip's output");
+        QCOMPARE(support::treeOf(Work + "/Book.0"),
+                 (Tree{ { "chapter1.txt", "Chapter one.\n" }, { "notes/", "" }, { "notes/readme.txt", "Read me.\n" } }));
+        QVERIFY(device.key("Escape") && device.waitForWindow("Program output", false));
+        VERIFY_PANEL(device, "unzip's output closed");
+
+        // The script: started by OK, its output shown when it ends.
+        QVERIFY(device.key("Escape") && device.waitForTitle(Work));
+        QVERIFY(device.keys({ "End", "Return" }));
+        QVERIFY(device.waitForWindow("Program output"));
+        VERIFY_PANEL(device, "script's output");
+        QVERIFY(device.key("Escape") && device.waitForWindow("Program output", false));
+        VERIFY_PANEL(device, "script's output closed");
+        QVERIFY(device.key("Escape") && device.waitForTitle(Flash));
+    }
 
     void copyPasteDelete()
     {
-        const Tree documents = support::treeOf(Documents);
-        Tree books = support::treeOf(Books);
-        DeviceSession device;
-        QVERIFY2(startInDocuments(device), qPrintable(device.title()));
+        // In documents (hello.sh, My Notes.txt, note.xml) the last two by
+        // Multiselect, then Copy, and Paste in books.
+        QVERIFY2(enterDocuments(device), qPrintable(device.title()));
         VERIFY_PANEL(device, "documents");
-
-        // The last two by Multiselect, then Copy (the first entry), and
-        // Paste (the third) in books.
         QVERIFY(device.keys({ "Home", "Down" }));
-        QVERIFY(chooseFromEnd(device, UpsToMultiselect) && device.waitForOtherWindows(0));
+        QVERIFY(device.menu(Multiselect) && device.waitForOtherWindows(0));
         QVERIFY(device.key("Down"));
         VERIFY_PANEL(device, "two files selected");
-        QVERIFY(chooseFromEnd(device, 0) && device.waitForOtherWindows(0));
-        QVERIFY(device.keys({ "Escape", "Home", "Return" }));
+        QVERIFY(device.menu(Copy) && device.waitForOtherWindows(0));
+        QVERIFY(device.keys({ "Escape", "Home", "Down", "Return" }));
         QVERIFY2(device.waitForTitle(Books), qPrintable(device.title()));
-        QVERIFY(device.key("Down") && chooseFromEnd(device, -2) && device.waitForOtherWindows(0));
+        QVERIFY(device.key("Down") && device.menu(Paste) && device.waitForOtherWindows(0));
         VERIFY_PANEL(device, "pasted");
         books.insert("My Notes.txt", documents.value("My Notes.txt"));
         books.insert("note.xml", documents.value("note.xml"));
@@ -70,7 +104,7 @@ private Q_SLOTS:
         // Delete the last row with its question in a frame with its title:
         // No (Back) keeps it, Yes removes it and nothing else.
         for (const char* answer : { "Escape", "Return" }) {
-            QVERIFY(device.key("End") && chooseFromEnd(device, UpsToDelete));
+            QVERIFY(device.key("End") && device.menu(Delete));
             QVERIFY(device.waitForWindow("Deleting files/dirs"));
             VERIFY_PANEL(device, "Delete's question");
             QVERIFY(device.key(answer) && device.waitForWindow("Deleting files/dirs", false));
@@ -78,17 +112,15 @@ private Q_SLOTS:
         }
         books.remove("note.xml");
         QTRY_COMPARE(support::treeOf(Books), books);
+        QVERIFY(device.key("Escape") && device.waitForTitle(Flash));
     }
 
     void renameAndMakeDir()
     {
-        Tree documents = support::treeOf(Documents);
-        DeviceSession device;
-        QVERIFY2(startInDocuments(device), qPrintable(device.title()));
-
         // Rename "My Notes.txt" through the keyboard dialog: the new name, then
         // the on-screen Enter (Up, Up, Left from the starting key).
-        QVERIFY(device.keys({ "Home", "Down" }) && chooseFromEnd(device, UpsToRename));
+        QVERIFY2(enterDocuments(device), qPrintable(device.title()));
+        QVERIFY(device.keys({ "Home", "Down" }) && device.menu(Rename));
         QVERIFY(device.waitForWindow("Rename \"My Notes.txt\" to"));
         VERIFY_PANEL_STEADY(device, "keyboard dialog");
         QVERIFY(device.key("ctrl+a") && device.type("Old notes.txt"));
@@ -116,41 +148,6 @@ private Q_SLOTS:
             documents.insert("NewDir/", QByteArray());
             QTRY_COMPARE(support::treeOf(Documents), documents);
         }
-    }
-
-    void zipAndScript()
-    {
-        // Book/ is taken, so the archive goes to Book.0.
-        QVERIFY(support::writeFile(Work + "/Book/.keep", QByteArray()));
-        QVERIFY(support::writeFile(Work + "/Book.zip",
-                                   support::makeZip({ { "chapter1.txt", "Chapter one.\n" }, { "notes/readme.txt", "Read me.\n" } })));
-        QVERIFY(support::writeFile(Work + "/lines.sh", "#!/bin/sh\ni=0\nwhile [ $i -lt 100 ]; do echo $i; i=$((i+1)); done\n", 0755));
-        DeviceSession device;
-        QVERIFY(device.start());
-        QVERIFY(device.waitForTitle(Flash));
-        QVERIFY(device.keys({ "Home", "Return" }));
-        QVERIFY2(device.waitForTitle(Work), qPrintable(device.title()));
-
-        // The archive: asked, extracted by unzip, whose output shows.
-        QVERIFY(device.keys({ "Home", "Down", "Return" }));
-        QVERIFY(device.waitForWindow(".zip file activated"));
-        VERIFY_PANEL(device, "ZIP question");
-        QVERIFY(device.key("Return"));
-        QVERIFY2(device.waitForTitle(Work + "/Book.0"), qPrintable(device.title()));
-        QVERIFY(device.waitForWindow("Program output"));
-        VERIFY_PANEL(device, "unzip's output");
-        QCOMPARE(support::treeOf(Work + "/Book.0"),
-                 (Tree{ { "chapter1.txt", "Chapter one.\n" }, { "notes/", "" }, { "notes/readme.txt", "Read me.\n" } }));
-        QVERIFY(device.key("Escape") && device.waitForWindow("Program output", false));
-        VERIFY_PANEL(device, "unzip's output closed");
-
-        // The script: started by OK, its output shown when it ends.
-        QVERIFY(device.key("Escape") && device.waitForTitle(Work));
-        QVERIFY(device.keys({ "End", "Return" }));
-        QVERIFY(device.waitForWindow("Program output"));
-        VERIFY_PANEL(device, "script's output");
-        QVERIFY(device.key("Escape") && device.waitForWindow("Program output", false));
-        VERIFY_PANEL(device, "script's output closed");
     }
 };
 
