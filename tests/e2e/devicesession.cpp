@@ -285,6 +285,18 @@ QList<QJsonObject> DeviceSession::log(const QString& name) const
     return support::readJsonLines(dir + '/' + name + ".log");
 }
 
+bool DeviceSession::logged(const QString& name, const QJsonObject& fields) const
+{
+    const QList<QJsonObject> lines = log(name);
+    return std::any_of(lines.cbegin(), lines.cend(), [&](const QJsonObject& line) {
+        for (auto field = fields.constBegin(); field != fields.constEnd(); ++field) {
+            if (line.value(field.key()) != field.value())
+                return false;
+        }
+        return true;
+    });
+}
+
 QRect DeviceSession::lastOutline() const
 {
     const QList<QJsonObject> commands = log("screen-service");

@@ -70,6 +70,8 @@ public:
     QImage framebufferImage() const;
     // A JSON-lines log of the device: "screen-service", "system-manager", "launcher".
     QList<QJsonObject> log(const QString& name) const;
+    // Whether a line of that log holds all of fields.
+    bool logged(const QString& name, const QJsonObject& fields) const;
     // The last outline drawn (panel pixels), from the command log.
     QRect lastOutline() const;
 
