@@ -8,8 +8,6 @@
 #include <QJsonArray>
 #include <QtTest>
 
-#include <algorithm>
-
 namespace {
 
 const QString Flash = QStringLiteral("/media/flash");
@@ -28,19 +26,10 @@ bool prepare()
         && support::writeFile(Work + "/run.sh", "#!/bin/sh\necho \"$HOME\" # home\n", 0755);
 }
 
-bool startInWork(DeviceSession& device)
-{
-    return prepare() && device.start() && device.waitForTitle(Flash) && device.keys({"Home", "Return"})
-        && device.waitForTitle(Work) && device.key("Down");
-}
-
 // The item menu's entry this many Ups from its first: 1 View, 2 Edit.
 bool choose(DeviceSession& device, int ups)
 {
-    QStringList keys{"Menu"};
-    for (int i = 0; i < ups; ++i)
-        keys << "Up";
-    return device.keys(keys << "Return");
+    return device.menu(DeviceSession::repeated("Up", ups));
 }
 
 int darkPixels(const QImage& image)
@@ -54,18 +43,25 @@ int darkPixels(const QImage& image)
 
 } // namespace
 
+// One device: the rotation, which starts lirro again, comes last.
 class ViewerEndToEnd : public QObject
 {
     Q_OBJECT
 
+    DeviceSession device;
+
 private Q_SLOTS:
-    void init() { REQUIRE_SANDBOX(); }
+    void initTestCase()
+    {
+        REQUIRE_SANDBOX();
+        QVERIFY(prepare());
+        qputenv("LIRRO_TEXT_EDITOR_APPEND", " edited");
+        QVERIFY(device.start());
+        QVERIFY(device.keys({"Home", "Return"}) && device.waitForTitle(Work) && device.key("Down"));
+    }
 
     void viewAndEdit()
     {
-        qputenv("LIRRO_TEXT_EDITOR_APPEND", " edited");
-        DeviceSession device;
-        QVERIFY2(startInWork(device), qPrintable(device.title()));
 
         QVERIFY(choose(device, 2));
         QTRY_COMPARE(support::readFile(Work + "/a.txt"), QByteArray("text edited"));
@@ -83,7 +79,7 @@ private Q_SLOTS:
                 // The search pattern typed on the device's keyboard; the
                 // match turns white on black on the panel.
                 const int before = darkPixels(device.panelImage());
-                QVERIFY(device.keys({"Menu", "Return"}) && device.waitForWindow("Enter regexp for highlighting"));
+                QVERIFY(device.menu({}) && device.waitForWindow("Enter regexp for highlighting"));
                 QVERIFY(device.type("needle") && device.keys({"Up", "Up", "Left", "Return"}));
                 QVERIFY(device.waitForWindow("Enter regexp for highlighting", false));
                 VERIFY_PANEL(device, "highlighted");
@@ -96,10 +92,9 @@ private Q_SLOTS:
 
     void rotate()
     {
-        DeviceSession device;
-        QVERIFY2(startInWork(device), qPrintable(device.title()));
-        QVERIFY(device.keys({"End"}) && choose(device, 1) && device.waitForWindow("run.sh"));
-        QVERIFY(device.keys({"Menu", "Down", "Down", "Down", "Return"}) && device.waitForWindow("Screen Rotation"));
+        // From the last row, run.sh, in its viewer.
+        QVERIFY(choose(device, 1) && device.waitForWindow("run.sh"));
+        QVERIFY(device.menu({"Down", "Down", "Down"}) && device.waitForWindow("Screen Rotation"));
         VERIFY_PANEL(device, "rotation dialog");
 
         // Right: a quarter turn; the device starts lirro again on the turned
@@ -113,13 +108,7 @@ private Q_SLOTS:
         QCOMPARE(waited, QStringList({"GC", "GU"}));
         QCOMPARE(support::readFile("/root/Settings/screen"),
                  QByteArray("export QWS_DISPLAY=Transformed:Rot90:VexaScreen:/dev/mem"));
-        const auto announced = [&] {
-            const QList<QJsonObject> lines = device.log("system-manager");
-            return std::any_of(lines.cbegin(), lines.cend(), [](const QJsonObject& l) {
-                return l.value("signal") == "screenRotated" && l.value("args").toArray() == QJsonArray{90};
-            });
-        };
-        QTRY_VERIFY(announced());
+        QTRY_VERIFY(device.logged("system-manager", {{"signal", "screenRotated"}, {"args", QJsonArray{90}}}));
         QVERIFY(device.waitForTitle(Flash));
         VERIFY_PANEL(device, "turned");
         QCOMPARE(device.framebufferImage().size(), QSize(800, 600));
