@@ -24,10 +24,7 @@ const int MediumSize = 16 << 20;
 // File (which Menu opens while nothing is selected).
 bool command(DeviceSession& device, int rights, int downs)
 {
-    QStringList keys;
-    for (int i = 0; i < rights + downs; ++i)
-        keys << (i < rights ? "Right" : "Down");
-    return device.key("Menu") && device.waitForOtherWindows(1) && device.keys(keys << "Return");
+    return device.menu(DeviceSession::repeated("Right", rights) + DeviceSession::repeated("Down", downs));
 }
 
 // The system manager's calls but setSystemBusy, with their first argument.
