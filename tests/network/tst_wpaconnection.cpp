@@ -98,32 +98,6 @@ private slots:
         QCOMPARE(acquired, 1);
     }
 
-    void requests()
-    {
-        QVERIFY(wpa->ping());
-        QVariantMap status;
-        QVERIFY(wpa->status(status));
-        QVERIFY(status.contains("wpa_state"));
-        const int first = wpa->addNetwork();
-        const int second = wpa->addNetwork();
-        QVERIFY(first >= 0 && second > first);
-        QVERIFY(wpa->setNetworkParam(first, "ssid", "first", true));
-        QVERIFY(wpa->setNetworkParam(first, "key_mgmt", "NONE", false));
-        WifiProfiles networks;
-        QVERIFY(wpa->listNetworks(networks));
-        QCOMPARE(networks.size(), 2);
-        QCOMPARE(networks.at(0).ssid(), QByteArray("first"));
-        QCOMPARE(networks.at(1).value("id").toInt(), second);
-        QVERIFY(wpa->removeNetwork(second));
-        QVERIFY(!wpa->removeNetwork(second));
-        QVERIFY(wpa->listNetworks(networks));
-        QCOMPARE(networks.size(), 1);
-        QVERIFY(wpa->enableNetwork(first));
-        QVERIFY(!wpa->enableNetwork(second));
-        QVERIFY(wpa->saveConf());
-        QVERIFY(support::readFile(Config).contains("\tssid=\"first\"\n\tkey_mgmt=NONE\n"));
-    }
-
     void setNetworkParam_data()
     {
         QTest::addColumn<QByteArray>("field");
