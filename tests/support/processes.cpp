@@ -47,8 +47,9 @@ bool support::HelperProcess::startUntil(const QString& program, const QStringLis
 {
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, arguments);
+    // A program that ended is not waited for until the bound.
     return process.waitForStarted(timeoutMs)
-           && QTest::qWaitFor([&] { return isRunning() && ready(); }, timeoutMs);
+           && QTest::qWaitFor([&] { return !isRunning() || ready(); }, timeoutMs) && isRunning();
 }
 
 void support::HelperProcess::stop()
