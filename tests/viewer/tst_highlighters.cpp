@@ -8,7 +8,7 @@
 #include "viewer/sh_highlighter.h"
 #include "viewer/xml_highlighter.h"
 
-#include <QElapsedTimer>
+#include <ctime>
 #include <QRandomGenerator>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -228,6 +228,12 @@ void TestHighlighters::fuzz()
     const QStringList atoms = {"a", "b", "x", "*", "+", "?", "(", ")", "|", "^", "$", "\\b", ".",
                                "[ab]", "{2,}", "(?=a)", "(a+)+", "(.*a){8}", "\\", "/*", "*/", "<!--"};
     const QString chars = QStringLiteral("ab x/*<!->\"'#$\\(){};\n\t0é");
+    // Processor time, as the budgets count it: a loaded machine's waits are no fault.
+    auto cpuMs = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    };
     QRandomGenerator random(20261207);
     qint64 slowest = 0;
     for (int round = 0; round < 60; ++round) {
@@ -245,10 +251,9 @@ void TestHighlighters::fuzz()
         h->setHighlight(pattern, random.bounded(text.size() + 1));
         h->findNearestMatch();
         for (QTextBlock b = doc.firstBlock(); b.isValid(); b = b.next()) {
-            QElapsedTimer clock;
-            clock.start();
+            const qint64 start = cpuMs();
             h->highlightBlocks(b, b);
-            slowest = qMax(slowest, clock.elapsed());
+            slowest = qMax(slowest, cpuMs() - start);
         }
     }
     // The budgets are 20 and 4 ms a block; this leaves room for a slow machine.
@@ -258,12 +263,11 @@ void TestHighlighters::fuzz()
     // pattern typed and its nearest match looked for: within a second.
     QTextDocument doc(QStringList(QVector<QString>(80, QString(32, 'a') + 'b').toList()).join('\n'));
     BASE_HIGHLIGHTER* h = make(Plain, &doc);
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 start = cpuMs();
     h->setHighlight(QStringLiteral("(a|aa)+$"), 0);
     h->findNearestMatch();
     h->highlightBlocks(doc.firstBlock(), doc.lastBlock());
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(cpuMs() - start < 1000, qPrintable(QString::number(cpuMs() - start)));
 }
 
 QTEST_MAIN(TestHighlighters)
