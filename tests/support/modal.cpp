@@ -35,16 +35,11 @@ void support::ModalDriver::poll()
     ModalSeen s;
     s.className = QString::fromLatin1(modal->metaObject()->className());
     s.title = modal->windowTitle();
-    s.flags = modal->windowFlags();
     auto* box = qobject_cast<QMessageBox*>(modal);
-    if (box != nullptr) {
+    if (box != nullptr)
         s.text = box->text();
-        s.icon = box->icon();
-        s.buttons = box->standardButtons();
-    } else if (auto* label = modal->findChild<QLabel*>()) {
+    else if (auto* label = modal->findChild<QLabel*>())
         s.text = label->text();
-        s.font = label->font();
-    }
     seen.append(s);
     if (whileOpen)
         whileOpen(modal);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFont>
 #include <QList>
 #include <QMessageBox>
 #include <QObject>
@@ -20,10 +19,6 @@ struct ModalSeen
     QString className;
     QString title;
     QString text; // a message box's text, or the first label's
-    int icon = -1;
-    QMessageBox::StandardButtons buttons;
-    QFont font;
-    Qt::WindowFlags flags;
 };
 
 // Answers every modal window that opens, from inside its own event loop, and
