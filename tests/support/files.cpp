@@ -42,10 +42,8 @@ ino_t support::inodeOf(const QString& path)
 
 bool support::freshDir(const QString& path)
 {
-    QDir d(path);
-    if (d.exists() && !d.removeRecursively())
-        return false;
-    return QDir().mkpath(path);
+    // True for a directory that is not there.
+    return QDir(path).removeRecursively() && QDir().mkpath(path);
 }
 
 QMap<QString, QByteArray> support::treeOf(const QString& root)
@@ -134,9 +132,6 @@ bool support::setReadOverride(bool on)
     if (syscall(SYS_capget, &header, data) != 0)
         return false;
     const unsigned mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
-    if (on)
-        data[0].effective |= mask;
-    else
-        data[0].effective &= ~mask;
+    data[0].effective = on ? data[0].effective | mask : data[0].effective & ~mask;
     return syscall(SYS_capset, &header, data) == 0;
 }
