@@ -11,16 +11,6 @@ const int StopTimeoutMs = 5000;
 
 } // namespace
 
-QString support::buildProgram(const QString& relativePath)
-{
-    return QStringLiteral(LIRRO_BUILD_DIR "/") + relativePath;
-}
-
-support::HelperProcess::~HelperProcess()
-{
-    stop();
-}
-
 bool support::HelperProcess::start(const QString& program, const QStringList& arguments,
                                    const QByteArray& readyLine, int timeoutMs)
 {

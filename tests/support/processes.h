@@ -12,14 +12,14 @@
 namespace support {
 
 // A program of this build, by its path below the build directory.
-QString buildProgram(const QString& relativePath);
+inline QString buildProgram(const QString& relativePath) { return QStringLiteral(LIRRO_BUILD_DIR "/") + relativePath; }
 
 // One helper process for the length of a test: started, waited for until it
 // is ready, ended (TERM, then KILL) with the object.
 class HelperProcess
 {
 public:
-    ~HelperProcess();
+    ~HelperProcess() { stop(); }
 
     // Ready once the program wrote readyLine on its standard error.
     bool start(const QString& program, const QStringList& arguments,

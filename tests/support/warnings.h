@@ -10,11 +10,7 @@ class Warnings
 {
 public:
     Warnings() : previous(qInstallMessageHandler(collect)) { current = this; }
-    ~Warnings()
-    {
-        qInstallMessageHandler(previous);
-        current = nullptr;
-    }
+    ~Warnings() { qInstallMessageHandler(previous); current = nullptr; }
 
     QStringList lines;
 
