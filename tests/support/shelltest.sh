@@ -27,26 +27,19 @@ expect_file_has() { # description file text
 }
 
 require_sandbox() {
-    if ! "$(dirname "${BASH_SOURCE[0]}")/../../scripts/sandbox" --inside; then
-        echo "FAIL: run this test through scripts/sandbox" >&2
-        exit 1
-    fi
+    "$(dirname "${BASH_SOURCE[0]}")/../../scripts/sandbox" --inside ||
+        { echo "FAIL: run this test through scripts/sandbox" >&2; exit 1; }
 }
 
 group() { # name function
     current_group=$1
     local before=$failures
     "$2"
-    if [[ $failures -eq $before ]]; then
-        echo "PASS: $1"
-    fi
+    (( failures > before )) || echo "PASS: $1"
 }
 
 finish() {
-    if [[ $failures -gt 0 ]]; then
-        echo "$failures check(s) failed" >&2
-        exit 1
-    fi
+    (( failures == 0 )) || { echo "$failures check(s) failed" >&2; exit 1; }
     echo "all groups passed"
     exit 0
 }
