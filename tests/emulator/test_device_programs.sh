@@ -17,9 +17,7 @@ fake=$work/fake-lirro
 cat >"$fake" <<'FAKE'
 #!/usr/bin/env bash
 work=$(dirname "$0")
-line=lirro
-for a in "$@"; do line+="|$a"; done
-echo "$line" >>"$work/order"
+(IFS='|'; echo "lirro${1+|$*}") >>"$work/order"
 status=$(head -n 1 "$work/statuses")
 sed -i 1d "$work/statuses"
 if [[ -n "${FAKE_WAIT_FOR_TERM:-}" ]]; then
@@ -122,9 +120,8 @@ guards() {
 refusals() {
     # Every other line is refused and reaches neither xdotool nor the system
     # manager (both stand-ins here record what they are asked).
-    local dir forwarder tool
-    dir=$(mktemp -d)
-    mkdir "$dir/bin"
+    local dir=$work/forwarder forwarder tool
+    mkdir -p "$dir/bin"
     for tool in bin/xdotool ctl; do
         printf '#!/bin/sh\necho "%s $*" >>"%s/calls"\n' "${tool#bin/}" "$dir" >"$dir/$tool"
         chmod 755 "$dir/$tool"
@@ -140,7 +137,6 @@ refusals() {
         "$(paste -sd'|' "$dir/calls")"
     expect_eq "refusals" 8 "$(grep -c '^device-forwarder: ' "$dir/err")"
     kill "$forwarder"
-    rm -rf "$dir"
 }
 
 group "123 and 124 restart lirro, other statuses end the launcher" restarts
