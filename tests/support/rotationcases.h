@@ -1,7 +1,7 @@
 #pragma once
 
-// One table for every mapping of the rotated (logical) screen onto the
-// panel: the screen client's regions, the refresh watcher's outline and the
+// One table for both mappings of the rotated (logical) screen onto the
+// panel: the screen client's (seen in the refresh watcher's outline) and the
 // panel emulator's. They must never drift apart.
 
 #include <QRect>

@@ -7,7 +7,6 @@
 #include "platform/screen/screenupdatewatcher.h"
 #include "platform/sys/displayrotation.h"
 #include "support/processes.h"
-#include "support/rotationcases.h"
 #include "support/sandbox.h"
 #include "support/screenlistener.h"
 
@@ -169,16 +168,6 @@ private Q_SLOTS:
         QVERIFY(rx.takeAll().isEmpty());
     }
 
-    void rotation_data() { addRotationRows(); }
-
-    void rotation()
-    {
-        QFETCH(int, degrees);
-        QFETCH(QSize, screen);
-        QFETCH(QRect, logical);
-        QTEST(ScreenProxy::toPanel(logical, screen, degrees), "panel");
-    }
-
     void regionsFollowTheDisplay()
     {
         // The running screen, turned as the system manager client turns it,
@@ -287,6 +276,14 @@ private Q_SLOTS:
         watcher.updateScreen();
         QCOMPARE(sent(&region), QStringLiteral("GU 1"));
         QCOMPARE(region, vexa::screen::desktopGeometry());
+
+        // Activating a watched widget refreshes it whole.
+        watcher.addWatcher(&widget);
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&widget, &activate);
+        QCOMPARE(sent(&region), QStringLiteral("GC 1"));
+        QCOMPARE(region, QRect(widget.mapToGlobal(QPoint(0, 0)), widget.size()));
+        watcher.removeWatcher(&widget);
     }
 
     void updateRequestChoosesPass_data()
@@ -325,17 +322,6 @@ private Q_SLOTS:
         watcher.updateScreen();
         rx.takeAll();
         QCOMPARE(got, passes);
-    }
-
-    void activationRefreshesTheWidget()
-    {
-        watcher.addWatcher(&widget);
-        QEvent activate(QEvent::WindowActivate);
-        QCoreApplication::sendEvent(&widget, &activate);
-        QRect region;
-        QCOMPARE(sent(&region), QStringLiteral("GC 1"));
-        QCOMPARE(region, QRect(widget.mapToGlobal(QPoint(0, 0)), widget.size()));
-        watcher.removeWatcher(&widget);
     }
 };
 
