@@ -60,11 +60,6 @@ struct FakeXwd
     }
 };
 
-CommandDecoder::Command decoded(const QMap<int, qint32>& fields)
-{
-    return CommandDecoder::decode(support::makeRecord(fields));
-}
-
 CommandDecoder::Command lines(const QRect& r, int color = 0, int size = 1)
 {
     const QPoint p[] = { r.topLeft(), r.topRight(), r.bottomRight(), r.bottomLeft(), r.topLeft() };
@@ -78,8 +73,8 @@ CommandDecoder::Command lines(const QRect& r, int color = 0, int size = 1)
 
 CommandDecoder::Command update(const QRect& r, int waveform = Panel::GU)
 {
-    return decoded({ { Type, UpdateRegion }, { Waveform, waveform }, { Top, r.top() }, { Left, r.left() },
-                     { Width, r.width() }, { Height, r.height() } });
+    return CommandDecoder::decode(support::makeRecord({ { Type, UpdateRegion }, { Waveform, waveform }, { Top, r.top() },
+                                                        { Left, r.left() }, { Width, r.width() }, { Height, r.height() } }));
 }
 
 int stat(PanelEmulator& e, const char* name)
@@ -257,7 +252,7 @@ private Q_SLOTS:
         QCOMPARE(stat(*e, "outline_pixels"), 0);
         e->apply(update(row.adjusted(0, 0, 0, -20)));
         QCOMPARE(stat(*e, "stale_pixels"), 100 + 2 * 19); // the bottom edge and the sides' lower half
-        e->apply(decoded({ { Type, UpdateScreen }, { Waveform, Panel::GU } }));
+        e->apply(CommandDecoder::decode(support::makeRecord({ { Type, UpdateScreen }, { Waveform, Panel::GU } })));
         QCOMPARE(stat(*e, "outline_pixels"), 276);
         QCOMPARE(stat(*e, "outline_drawn_pixels"), 276);
         QCOMPARE(e->panel().pixel(10, 20), uchar(0));
@@ -310,10 +305,9 @@ private Q_SLOTS:
 
         // The X server shows the line too (asked last: Xvfb starts afresh
         // when its last client leaves).
-        QProcess xwd;
-        xwd.setStandardOutputFile(fbdir.filePath("root.xwd"));
-        xwd.start("env", { "DISPLAY=:57", "xwd", "-root", "-silent" });
-        QVERIFY(xwd.waitForFinished(10000) && xwd.exitCode() == 0);
+        int status = -1;
+        QVERIFY(support::writeFile(fbdir.filePath("root.xwd"), support::outputOf("xwd", { "-root", "-silent" }, &status)));
+        QCOMPARE(status, 0);
         XwdFramebuffer root;
         QVERIFY(root.open(fbdir.filePath("root.xwd")));
         QVERIFY(root.grey() == expected);
