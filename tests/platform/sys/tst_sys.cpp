@@ -31,12 +31,6 @@ bool ip(const QString& arguments)
     return QProcess::execute(QStringLiteral("ip"), arguments.split(QLatin1Char(' '))) == 0;
 }
 
-// A statement's rows on the settings database, never while a store is open.
-QStringList rows(const QString& statement)
-{
-    return support::sqlRows(SystemConfig::databasePath(), statement);
-}
-
 } // namespace
 
 class TestSys : public QObject
@@ -152,7 +146,7 @@ private slots:
         for (int round = 0; round < 2; ++round)
             SystemConfig config;
         QVERIFY(!QSqlDatabase::contains(SystemConfig::connectionName())); // callers may reuse it
-        QCOMPARE(rows("select name from sqlite_master where sql is not null order by rowid"),
+        QCOMPARE(support::sqlRows(SystemConfig::databasePath(), "select name from sqlite_master where sql is not null order by rowid"),
                  (QStringList{"dict_conf", "key_index", "power_management", "locale_conf", "services", "volume",
                               "wifi_conf", "Dialup_conf", "device_conf", "page_turning_conf", "fonts", "misc_conf"}));
     }
@@ -190,10 +184,10 @@ private slots:
         const QString serial = SystemConfig().serialNumber();
         const QString id = SystemConfig().deviceId();
         QVERIFY(!QUuid(serial).isNull() && !QUuid(id).isNull() && id != serial);
-        QCOMPARE(rows("select key, value from device_conf order by key"),
+        QCOMPARE(support::sqlRows(SystemConfig::databasePath(), "select key, value from device_conf order by key"),
                  (QStringList{"device_id|" + id, "serial_number|" + serial}));
         // One the device already has is kept.
-        rows("update device_conf set value = 'PB-Q27-0042' where key = 'serial_number'");
+        support::sqlRows(SystemConfig::databasePath(), "update device_conf set value = 'PB-Q27-0042' where key = 'serial_number'");
         QCOMPARE(SystemConfig().serialNumber(), QString("PB-Q27-0042"));
     }
 
