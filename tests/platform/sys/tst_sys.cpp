@@ -7,6 +7,7 @@
 #include "platform/sys/sysstatus.h"
 #include "platform/sys/systemconfig.h"
 #include "support/files.h"
+#include "support/processes.h"
 #include "support/sandbox.h"
 #include "support/sql.h"
 #include "support/warnings.h"
@@ -93,10 +94,7 @@ private slots:
         QVERIFY(s.setScreenTransformation(degree));
         QCOMPARE(s.screenTransformation(), degree);
         QCOMPARE(qgetenv("QWS_DISPLAY"), display); // only the next start changes
-        QProcess sh;
-        sh.start("sh", {"-c", ". " + ScreenFile + "; printf %s \"$QWS_DISPLAY\""});
-        QVERIFY(sh.waitForFinished());
-        QTEST(sh.readAllStandardOutput(), "sourced");
+        QTEST(support::outputOf("sh", {"-c", ". " + ScreenFile + "; printf %s \"$QWS_DISPLAY\""}), "sourced");
         QVERIFY(!QFile::exists("/tmp/owned"));
     }
 
