@@ -76,11 +76,7 @@ class TestCommands : public QObject
     Q_OBJECT
 
     TestView* view = nullptr;
-
-    bool allCollected()
-    {
-        return QTest::qWaitFor([this] { return view->runningProcesses.isEmpty(); }, 10000);
-    }
+    ModalDriver* driver = nullptr; // answers what a test leaves unanswered
 
     // Activates the entry as OK or a double tap does.
     void activate(const QString& path)
@@ -100,12 +96,17 @@ private slots:
         QFile::remove(Log);
         view = new TestView;
         view->show();
+        driver = new ModalDriver;
         QSignalSpy loaded(view->model, &QFileSystemModel::directoryLoaded);
         QVERIFY(view->setDirectory(Work));
         QTRY_VERIFY(!loaded.isEmpty());
     }
 
-    void cleanup() { delete view; }
+    void cleanup()
+    {
+        delete driver;
+        delete view;
+    }
 
     // Paste takes the files that were chosen, whatever happened to the list
     // meanwhile; declining a Delete, an Information, a Rename or a Copy to
@@ -125,14 +126,13 @@ private slots:
         QVERIFY(writeFile(p("src/b"), "second b"));
         QVERIFY(waitListed(*view));
 
-        ModalDriver driver({ QMessageBox::No });
+        driver->answers = { QMessageBox::No };
         selectRows(*view, { "dir" });
         view->actionDelete(); // No
-        driver.actions = { [](QDialog* d) { d->reject(); }, keyboard(QStringLiteral("dir2")) };
+        driver->actions = { [](QDialog* d) { d->reject(); }, keyboard(QStringLiteral("dir2")) };
         view->actionInfo();
         view->actionRename();
-        QCOMPARE(driver.seen.size(), 3);
-        QCOMPARE(driver.seen.first().text, QStringLiteral("You are about to delete 1 item(s).\nAre you sure you want to continue?"));
+        QCOMPARE(driver->seen.size(), 3);
         QVERIFY(view->canPaste());
         QVERIFY(showDirectory(*view, p("dst")));
         view->actionPaste();
@@ -147,7 +147,7 @@ private slots:
         selectRows(*view, { "c" });
         view->actionCopy();
         QVERIFY(showDirectory(*view, p("dst")));
-        driver.answers = { QMessageBox::Yes };
+        driver->answers = { QMessageBox::Yes };
         view->actionPaste();
         QCOMPARE(treeOf(p("src")).keys(), QStringList({ "0new", "b", "c", "d", "dir2/", "dir2/x" }));
         QCOMPARE(readFile(p("dst/c")), QByteArray("first c"));
@@ -182,8 +182,7 @@ private slots:
         QVERIFY(showDirectory(*view, Work));
         selectRows(*view, { "b" });
         QString offered;
-        ModalDriver driver;
-        driver.actions = { keyboard(name, &offered) };
+        driver->actions = { keyboard(name, &offered) };
         if (command == QLatin1String("Rename"))
             view->actionRename();
         else if (command == QLatin1String("Copy"))
@@ -193,7 +192,7 @@ private slots:
         QCOMPARE(offered, command == QLatin1String("New directory") ? QStringLiteral("NewDir") : QStringLiteral("b"));
         QTEST(QStringList(treeOf(Work).keys()), "after");
         QCOMPARE(readFile(p("b")), QByteArray("bee"));
-        QTEST(driver.seen.size() > 1 ? driver.seen.last().text : QString(), "message");
+        QTEST(driver->seen.size() > 1 ? driver->seen.last().text : QString(), "message");
     }
 
     // Every value plain text (a name is never markup), the type in words, a
@@ -210,11 +209,10 @@ private slots:
         view->actionHidden(true);
         QVERIFY(showDirectory(*view, Work));
         QMap<QString, QString> rows;
-        ModalDriver driver;
         auto info = [&](const QStringList& names) {
             selectRows(*view, names);
             rows.clear();
-            driver.actions = { [&](QDialog* dialog) {
+            driver->actions = { [&](QDialog* dialog) {
                 dialog->reject(); // first: a failed check below returns at once
                 auto* form = qobject_cast<QFormLayout*>(dialog->layout());
                 for (int r = 0; form != nullptr && r < form->rowCount(); ++r) {
@@ -227,11 +225,11 @@ private slots:
             view->actionInfo();
         };
         bool noted = false;
-        driver.whileOpen = watched(&noted);
+        driver->whileOpen = watched(&noted);
         info({ "plain.txt" });
         QVERIFY(noted);
         QTRY_VERIFY(screenWatcher.updatePending);
-        QCOMPARE(driver.seen.value(0).title, QStringLiteral("Information on item"));
+        QCOMPARE(driver->seen.value(0).title, QStringLiteral("Information on item"));
         QCOMPARE(rows.value("Type") + rows.value("Size") + rows.value("Permissions"),
                  "file" + QLocale::system().toString(qint64(1234)) + " bytesrw- r-- --- ");
         info({ ".run" });
@@ -255,8 +253,7 @@ private slots:
         QVERIFY(writeFile(p("f/splash.png"), "png"));
         bool delegated = false;
         bool focusMoved = false;
-        ModalDriver driver;
-        driver.actions = { [&](QDialog* dialog) {
+        driver->actions = { [&](QDialog* dialog) {
             for (QAbstractItemView* v : dialog->findChildren<QAbstractItemView*>())
                 delegated = delegated || qobject_cast<DELEGATE*>(v->itemDelegate()) != nullptr;
             QWidget* before = dialog->focusWidget();
@@ -279,11 +276,9 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("ran"); // as the log says, or the output window
-        QFile elf(QStringLiteral("/bin/true"));
-        QVERIFY(elf.open(QIODevice::ReadOnly));
         const QString prog = p("prog");
         QTest::newRow("shell script") << LoggingScript << 0755 << prog << prog;
-        QTest::newRow("ELF program") << elf.readAll() << 0755 << prog << "started";
+        QTest::newRow("ELF program") << readFile(QStringLiteral("/bin/true")) << 0755 << prog << "started";
         QTest::newRow("ELF magic, short") << QByteArray("\x7f" "ELF\x02\x01") << 0755 << prog << "";
         QTest::newRow("another interpreter") << "#!/bin/bash\n" + LoggingScript << 0755 << prog << "";
         QTest::newRow("text") << QByteArray("Some notes, long enough.\n") << 0755 << prog << "";
@@ -302,11 +297,7 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QString, ran);
         const QString file = p(command.startsWith(QLatin1String("ls")) || command.startsWith(QLatin1String("./ls")) ? "ls" : "prog");
-        if (content.isNull())
-            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0777), 0);
-        else
-            QVERIFY(writeFile(file, content, mode));
-        ModalDriver driver;
+        QVERIFY(content.isNull() ? ::mkfifo(QFile::encodeName(file).constData(), 0777) == 0 : writeFile(file, content, mode));
         // Started again in the shown directory once the working directory moved away.
         QVERIFY(QDir::setCurrent(QStringLiteral("/")));
         view->setCurrentIndex(view->model->index(file));
@@ -316,9 +307,9 @@ private slots:
         QVERIFY(setReadOverride(true));
         QCOMPARE(started, !ran.isEmpty());
         QCOMPARE(view->rememberedIndex.isValid(), started);
-        QVERIFY(allCollected());
+        QTRY_VERIFY_WITH_TIMEOUT(view->runningProcesses.isEmpty(), 10000);
         if (ran.startsWith(QLatin1String("Program output")))
-            QCOMPARE(driver.waitSeen(1) ? driver.seen.first().title + ": " + driver.seen.first().text : QString(), ran);
+            QCOMPARE(driver->waitSeen(1) ? driver->seen.first().title + ": " + driver->seen.first().text : QString(), ran);
         else if (content.contains("printf '%s'"))
             QTRY_COMPARE(QString::fromUtf8(readFile(Log)), ran.isEmpty() ? QStringLiteral("<missing>") : ran);
     }
@@ -328,22 +319,21 @@ private slots:
     // then released; one still running stays listed.
     void outputOfFinishedPrograms()
     {
-        ModalDriver driver;
         QVERIFY(view->runProgram(QStringLiteral("printf x")));
         QPointer<QProcess> quiet = view->runningProcesses.last();
         QVERIFY(view->runProgram(QStringLiteral("true")));
         QVERIFY(view->runProgram(QStringLiteral("sleep 30")));
         QPointer<QProcess> sleeper = view->runningProcesses.last();
         QVERIFY(view->runProgram(QStringLiteral("sh -c \"seq 100; echo '<b>x</b>' >&2; echo; echo\"")));
-        QVERIFY(driver.waitSeen(1));
+        QVERIFY(driver->waitSeen(1));
         QTRY_VERIFY(quiet.isNull());
-        QCOMPARE(driver.seen.first().text, ::runCommandSync(QStringLiteral("seq 45 100")) + QStringLiteral("<b>x</b>"));
+        QCOMPARE(driver->seen.first().text, ::runCommandSync(QStringLiteral("seq 45 100")) + QStringLiteral("<b>x</b>"));
         QTRY_COMPARE(view->runningProcesses, QList<QProcess*>{ sleeper.data() });
         // Output past 1 MiB: only the newest is kept, and the window says so.
         QVERIFY(view->runProgram(QStringLiteral("sh -c \"yes line | head -c 3000000; echo last\"")));
-        QVERIFY(driver.waitSeen(2));
-        QVERIFY2(driver.seen.last().text.endsWith(QStringLiteral("\nlast\n[only the last 1048576 bytes of the output were kept]")),
-                 qPrintable(driver.seen.last().text.right(80)));
+        QVERIFY(driver->waitSeen(2));
+        QVERIFY2(driver->seen.last().text.endsWith(QStringLiteral("\nlast\n[only the last 1048576 bytes of the output were kept]")),
+                 qPrintable(driver->seen.last().text.right(80)));
         // One that never ends goes with the view.
         delete view;
         QVERIFY(sleeper.isNull());
@@ -364,17 +354,16 @@ private slots:
 
     void kernelFiles()
     {
-        ModalDriver driver;
         QVERIFY(view->setDirectory(QStringLiteral("/proc")));
         activate(QStringLiteral("/proc/kmsg"));
         activate(QStringLiteral("/proc/version"));
         // An endless file is read up to the bound, and the window says so.
         activate(QStringLiteral("/proc/self/pagemap"));
-        QCOMPARE(driver.seen.size(), 3);
-        QCOMPARE(driver.seen.at(0).title + ": " + driver.seen.at(0).text,
+        QCOMPARE(driver->seen.size(), 3);
+        QCOMPARE(driver->seen.at(0).title + ": " + driver->seen.at(0).text,
                  QStringLiteral("ProcFS reading: Some unknown troubles while reading 'kmsg'"));
-        QCOMPARE(driver.seen.at(1).text, QString::fromLocal8Bit(readFile(QStringLiteral("/proc/version"))).trimmed());
-        QVERIFY(driver.seen.at(2).text.endsWith(QStringLiteral("\n[cut after 1048576 bytes]")));
+        QCOMPARE(driver->seen.at(1).text, QString::fromLocal8Bit(readFile(QStringLiteral("/proc/version"))).trimmed());
+        QVERIFY(driver->seen.at(2).text.endsWith(QStringLiteral("\n[cut after 1048576 bytes]")));
     }
 
     // Into Book, then Book.0 and Book.1 beside it, shown at once and filled
@@ -382,13 +371,13 @@ private slots:
     // error, and unzip never runs.
     void zipExtraction()
     {
-        ModalDriver driver({ QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes, QMessageBox::No, QMessageBox::Yes });
+        driver->answers = { QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes, QMessageBox::No, QMessageBox::Yes };
         QVERIFY(writeFile(p("Book.zip"), makeZip({ { "chapter.txt", "one" }, { "part/two.txt", "two" } })));
         for (const QString name : { "Book", "Book.0", "Book.1" }) {
             QVERIFY(view->setDirectory(Work));
             activate(p("Book.zip"));
             QCOMPARE(view->dir.canonicalPath(), p(name));
-            QVERIFY(allCollected());
+            QTRY_VERIFY_WITH_TIMEOUT(view->runningProcesses.isEmpty(), 10000);
             QCOMPARE(readFile(p(name + "/part/two.txt")), QByteArray("two"));
         }
         QVERIFY(view->setDirectory(Work));
@@ -401,7 +390,7 @@ private slots:
         QVERIFY(setReadOverride(false));
         activate(p("locked/Book.zip"));
         QVERIFY(setReadOverride(true));
-        QCOMPARE(driver.seen.last().text, QStringLiteral("Can not create directory Book"));
+        QCOMPARE(driver->seen.last().text, QStringLiteral("Can not create directory Book"));
         QVERIFY(view->runningProcesses.isEmpty());
     }
 
@@ -420,7 +409,7 @@ private slots:
     void awkwardNames()
     {
         QFETCH(QString, name);
-        ModalDriver driver({ QMessageBox::Yes, QMessageBox::Ok });
+        driver->answers = { QMessageBox::Yes, QMessageBox::Ok };
         QVERIFY(writeFile(p(name), LoggingScript, 0755));
         const QString first = name.section(QLatin1Char(' '), 0, 0); // a decoy
         if (first != name)
@@ -430,7 +419,7 @@ private slots:
         QVERIFY(QFile::remove(Log));
 
         QString offered;
-        driver.actions = { keyboard(QStringLiteral(""), &offered) };
+        driver->actions = { keyboard(QStringLiteral(""), &offered) };
         view->setCurrentIndex(view->model->index(p(name)));
         view->actionRun();
         // A name that is also a command on the search path is marked as the file here.
@@ -440,7 +429,7 @@ private slots:
 
         QVERIFY(writeFile(p(name + " book.ZIP"), makeZip({ { "f.txt", name.toUtf8() } })));
         activate(p(name + " book.ZIP"));
-        QVERIFY(allCollected());
+        QTRY_VERIFY_WITH_TIMEOUT(view->runningProcesses.isEmpty(), 10000);
         QCOMPARE(readFile(p(name + " book/f.txt")), name.toUtf8());
     }
 
@@ -449,19 +438,18 @@ private slots:
     // offers an empty line, and a command that can't start is reported.
     void nothingToRun()
     {
-        ModalDriver driver;
         bool noted = false;
         QVERIFY(writeFile(p("my notes.txt"), "Nothing to run in here.\n"));
         activate(p("my notes.txt"));
-        QCOMPARE(driver.seen.value(0).text, QStringLiteral("Nothing to do with file \"%1\"").arg(p("my notes.txt")));
+        QCOMPARE(driver->seen.value(0).text, QStringLiteral("Nothing to do with file \"%1\"").arg(p("my notes.txt")));
         view->clearSelection();
         QString offered = QStringLiteral("unset");
-        driver.actions = { keyboard(QStringLiteral("no-such-program \"a b\""), &offered) };
-        driver.whileOpen = watched(&noted);
+        driver->actions = { keyboard(QStringLiteral("no-such-program \"a b\""), &offered) };
+        driver->whileOpen = watched(&noted);
         view->actionRun();
         QVERIFY(noted);
         QCOMPARE(offered, QString());
-        QCOMPARE(driver.seen.last().title + ": " + driver.seen.last().text,
+        QCOMPARE(driver->seen.last().title + ": " + driver->seen.last().text,
                  QStringLiteral("Exec error!: Can not execute command line:\nno-such-program \"a b\""));
         QVERIFY(view->runningProcesses.isEmpty());
     }
