@@ -155,12 +155,8 @@ private slots:
 
     void overwritePrompt()
     {
-        for (const char* name : { "a", "b", "c" })
-            QVERIFY(writeFile(p("s/") + name, QByteArray("new ") + name));
-        auto reset = [] {
-            for (const char* name : { "a", "b", "c" })
-                QVERIFY(writeFile(p("t/") + name, QByteArray("old ") + name));
-        };
+        QVERIFY(writeFile(p("s/a"), "new a") && writeFile(p("s/b"), "new b") && writeFile(p("s/c"), "new c"));
+        auto reset = [] { QVERIFY(writeFile(p("t/a"), "old a") && writeFile(p("t/b"), "old b") && writeFile(p("t/c"), "old c")); };
         auto targets = [] { return readFile(p("t/a")) + readFile(p("t/b")) + readFile(p("t/c")); };
         const QStringList all = { p("s/a"), p("s/b"), p("s/c") };
         // No skips a file and goes on; Yes overwrites; the device may rest
