@@ -2,6 +2,7 @@
 #include "platform/sys/sysstatus.h"
 #include "support/files.h"
 #include "support/modal.h"
+#include "support/processes.h"
 #include "support/sandbox.h"
 #include "support/views.h"
 
@@ -136,14 +137,11 @@ private slots:
         }
         const QMap<QString, QByteArray> tree = treeOf(Big);
         const QMap<QString, QString> modes = statusOf(Big);
-        QProcess strace;
-        strace.start(QStringLiteral("strace"), { "-e", "trace=syncfs,fsync,unlinkat", "-o", p("trace"),
-                                                 "-p", QString::number(::getpid()) });
-        QByteArray said;
-        QVERIFY(QTest::qWaitFor([&] { return (said += strace.readAllStandardError()).contains("attached"); }, 10000));
+        HelperProcess strace;
+        QVERIFY(strace.start(QStringLiteral("strace"), { "-e", "trace=syncfs,fsync,unlinkat", "-o", p("trace"),
+                                                         "-p", QString::number(::getpid()) }, "attached"));
         view->run(MoveOperation, sources, Small);
-        strace.terminate();
-        QVERIFY(strace.waitForFinished(10000));
+        strace.stop();
         const QString trace = QString::fromUtf8(readFile(p("trace")));
         const int sync = trace.indexOf(QRegularExpression(QStringLiteral("(syncfs|fsync)\\(")));
         QVERIFY2(sync >= 0 && trace.indexOf(QStringLiteral("unlinkat(")) > sync, qPrintable(trace));
