@@ -148,14 +148,12 @@ private slots:
         sys::SystemConfig().close();
         if (!stored.isEmpty())
             support::sqlRows(ConfigDb, "insert into services (extension, service) values ('txt', ?)", { stored });
-        {
-            SERVICE_SELECT_DIALOG dialog(window);
-            dialog.show();
-            QFETCH(QString, steps);
-            operate(&dialog, steps);
-            QTEST(dialog.focusWidget()->property("title").toString(), "focused");
-            dialog.save();
-        }
+        SERVICE_SELECT_DIALOG dialog(window);
+        dialog.show();
+        QFETCH(QString, steps);
+        operate(&dialog, steps);
+        QTEST(dialog.focusWidget()->property("title").toString(), "focused");
+        dialog.save(); // and closed
         const QString row("%1|com.vexa.service.%2|/com/vexa/object/%2|com.vexa.interface.%2|open|%2");
         QCOMPARE(support::sqlRows(ConfigDb, "select * from services order by extension"),
                  QStringList({ row.arg("mobi", "vexa_reader"), row.arg("rtf", "vexa_reader"), row.arg("txt", txt) }));
