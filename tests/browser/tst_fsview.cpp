@@ -199,22 +199,6 @@ private slots:
         QVERIFY(paste);
     }
 
-    void keysForTheMainWindow()
-    {
-        // The list keeps Left and the cursor keys; Back, Menu and Right go on.
-        QWidget window;
-        auto* view = new FS_VIEW(&window);
-        QVERIFY(showFocused(*view, Many));
-        QList<int> passed;
-        for (int key : { Qt::Key_Escape, Qt::Key_Menu, Qt::Key_Right, Qt::Key_Left, Qt::Key_Down }) {
-            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-            QApplication::sendEvent(view, &release);
-            if (!release.isAccepted())
-                passed << key;
-        }
-        QCOMPARE(passed, (QList<int>{ Qt::Key_Escape, Qt::Key_Menu, Qt::Key_Right, Qt::Key_Down }));
-    }
-
     void outlineOfTheMovingCursor_data()
     {
         QTest::addColumn<int>("current");
