@@ -67,7 +67,7 @@ BASE_HIGHLIGHTER* createHighlighter(int kind, QTextDocument* document)
 } // namespace
 
 PLAIN_TEXT_VIEW::PLAIN_TEXT_VIEW(QWidget* parent, const QString& text, int kind)
-    : QPlainTextEdit(text.isEmpty() ? QString::fromLatin1(EmptyText) : text, parent)
+    : QPlainTextEdit(parent)
 {
     longestLine = longestLineOf(text, longestLine);
     setLineWrapMode(LineWrapMode(wrapMode));
@@ -77,6 +77,9 @@ PLAIN_TEXT_VIEW::PLAIN_TEXT_VIEW(QWidget* parent, const QString& text, int kind)
     QFont font(QString::fromLatin1(FontFamily), FontPointSize, -1, false);
     font.setFixedPitch(true);
     document()->setDefaultFont(font);
+    // The text last: a change of wrap or font lays out every line again,
+    // seconds on a long file.
+    setPlainText(text.isEmpty() ? QString::fromLatin1(EmptyText) : text);
 
     // The document is the highlighter's Qt parent and deletes it: detached
     // from a live document it would clear the formats of every line first.
