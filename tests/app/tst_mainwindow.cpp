@@ -101,6 +101,8 @@ private slots:
         view->clearSelection();
         QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Menu);
         QTRY_COMPARE(QApplication::activePopupWidget(), w.menu("menuFile"));
+        // Closed before its activation arrived, the menu would take it along.
+        QTRY_COMPARE(QGuiApplication::focusWindow(), w.menu("menuFile")->windowHandle());
         QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
         QTRY_COMPARE(QApplication::focusWidget(), view);
         QTest::keyPress(QApplication::focusWidget(), Qt::Key_Escape);

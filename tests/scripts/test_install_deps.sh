@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# scripts/install-deps against stand-in dpkg-query, apt-get and id: what it
-# asks apt to install, its exit status, and that every failure says why.
+# scripts/install-deps against stand-in dpkg-query, dpkg, apt-get and id: what
+# it asks apt to install, its exit status, and that every failure says why.
 . "$(dirname "${BASH_SOURCE[0]}")/../support/shelltest.sh"
 script="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/install-deps"
 work=$(mktemp -d)
@@ -27,23 +27,32 @@ echo "$*" >>"$FAKE_APT_LOG"
 [[ "$1" == install ]] && exit "${FAKE_APT_STATUS:-0}"
 exit 0
 STUB
+# dpkg: the foreign architectures in FAKE_FOREIGN; adding one is logged.
+cat >"$work/bin/dpkg" <<'STUB'
+#!/usr/bin/env bash
+[[ "$1" == --print-foreign-architectures ]] && { tr ' ' '\n' <<<"$FAKE_FOREIGN"; exit 0; }
+echo "dpkg $*" >>"$FAKE_APT_LOG"
+STUB
 cat >"$work/bin/id" <<'STUB'
 #!/usr/bin/env bash
 echo "${FAKE_UID:-0}"
 STUB
 chmod +x "$work/bin"/*
 
-all=$(sed -n '/^PACKAGES=(/,/^)/p' "$script" | sed '1d;$d' | tr -s ' \n' ' ')
+list() { sed -n "/^$1=(/,/^)/p" "$script" | sed '1d;$d' | tr -s ' \n' ' '; }
+all=$(list PACKAGES)
+armhf=$(list ARMHF_PACKAGES)
 run() { # expected-status env...
     local want=$1
     shift
     : >"$work/apt.log"
-    env PATH="$work/bin:$PATH" FAKE_APT_LOG="$work/apt.log" FAKE_INSTALLED= FAKE_KNOWN= "$@" \
-        bash "$script" >"$work/out" 2>"$work/err"
+    env PATH="$work/bin:$PATH" FAKE_APT_LOG="$work/apt.log" FAKE_INSTALLED= FAKE_KNOWN= FAKE_FOREIGN= \
+        "$@" bash "$script" $option >"$work/out" 2>"$work/err"
     local got=$?
     [[ $got == "$want" ]] || fail "status $got, expected $want; stderr: $(cat "$work/err")"
 }
-asked() { sed -n 's/^install -y -qq --no-install-recommends //p' "$work/apt.log"; }
+asked() { sed -n 's/^install -y -qq --no-install-recommends --no-remove //p' "$work/apt.log"; }
+option=""
 
 none_installed() {
     run 0
@@ -68,8 +77,24 @@ failures_say_why() {
     expect_file_has "not root" "$work/err" "run as root"
 }
 
+# The cross build's packages: the architecture is added once, before apt
+# reads the package lists, and a package of it counts only as itself.
+armhf_missing() {
+    run 0
+    expect_eq "installs the cross build's packages" "$(echo $armhf)" "$(asked)"
+    expect_eq "architecture added, then lists read" "dpkg --add-architecture armhf|update -qq" \
+        "$(head -2 "$work/apt.log" | paste -sd'|')"
+    run 0 FAKE_FOREIGN="i386 armhf" FAKE_INSTALLED="$(echo $armhf | sed 's/:armhf//g')"
+    expect_eq "this machine's qtbase5-dev is not the armhf one" "$(tr ' ' '\n' <<<"$armhf" | grep :armhf | paste -sd' ')" "$(asked)"
+    run 0 FAKE_FOREIGN="armhf" FAKE_INSTALLED="$(echo $armhf | cut -d' ' -f2-)"
+    expect_eq "architecture there: not added again" "update -qq|install -y -qq --no-install-recommends --no-remove $(echo $armhf | cut -d' ' -f1)" \
+        "$(paste -sd'|' "$work/apt.log")"
+}
+
 group "none installed" none_installed
 group "some missing" some_missing
 group "all installed" all_installed
 group "failures say why" failures_say_why
+option=--armhf
+group "armhf" armhf_missing
 finish

@@ -12,7 +12,17 @@
 namespace support {
 
 // A program of this build, by its path below the build directory.
-inline QString buildProgram(const QString& relativePath) { return QStringLiteral(LIRRO_BUILD_DIR "/") + relativePath; }
+inline QString buildProgram(const QString& relativePath)
+{
+#ifdef LIRRO_STAND_INS_BUILD
+    // A cross build's program runs here through the script its build puts in
+    // front of it; the stand-ins beside it are a build's for this machine.
+    if (!relativePath.startsWith(QLatin1String("src/")))
+        return QStringLiteral(LIRRO_STAND_INS_BUILD "/") + relativePath;
+    return QStringLiteral(LIRRO_BUILD_DIR "/emulated/") + relativePath;
+#endif
+    return QStringLiteral(LIRRO_BUILD_DIR "/") + relativePath;
+}
 
 // One helper process for the length of a test: started, waited for until it
 // is ready, ended (TERM, then KILL) with the object.
