@@ -4,6 +4,7 @@
 #include "browser/fs_model.h"
 #include "browser/menu.h"
 #include "browser/messagebox.h"
+#include "browser/screen_watcher.h"
 #include "platform/sys/sysstatus.h"
 
 #include <QAction>
@@ -348,6 +349,12 @@ void FS_VIEW::paintEvent(QPaintEvent* event)
     // moving by one row: its outline goes to the panel through the watcher.
     const QRect r = event->rect();
     delegate->fastHighlight = r.height() == 2 * sizeHintForRow(0) && r.top() != 0;
+    // Any other repaint draws the cursor's frame itself. An outline still
+    // waiting from an earlier step (keys faster than the panel's tick) would
+    // land on a row the list has since painted over, in another directory.
+    const QRect pending = screenWatcher.highlightRect.translated(-viewport()->mapToGlobal(QPoint(0, 0)));
+    if (!delegate->fastHighlight && event->region().intersects(pending))
+        screenWatcher.highlightRect = QRect();
     QTreeView::paintEvent(event);
     delegate->fastHighlight = false;
 }
