@@ -1,6 +1,7 @@
 #include "utilities/service_select_dialog.h"
 
 #include "browser/screen_watcher.h"
+#include "platform/sys/sqlconnection.h"
 #include "platform/sys/systemconfig.h"
 #include "utilities/okcancelbuttons.h"
 #include "utilities/service_selector.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-const char Driver[] = "QSQLITE";
 const char ConnectionName[] = "system_config";
 const char DatabaseFile[] = "system_config.db";
 const char CreateTable[] = "create table if not exists services (extension text primary key, "
@@ -38,8 +38,7 @@ SERVICE_SELECT_DIALOG::SERVICE_SELECT_DIALOG(QWidget* parent)
         config.officeViewerService(office.service);
     }
     // Its own connection under the store's name: the store above is closed.
-    db = new QSqlDatabase(QSqlDatabase::addDatabase(QLatin1String(Driver),
-                                                    QLatin1String(ConnectionName)));
+    db = sys::addSqliteConnection(QLatin1String(ConnectionName));
     db->setDatabaseName(QDir::home().filePath(QLatin1String(DatabaseFile)));
     db->open();
     {
@@ -78,12 +77,7 @@ void SERVICE_SELECT_DIALOG::save()
 
 void SERVICE_SELECT_DIALOG::closeDatabase()
 {
-    if (!db)
-        return;
-    db->close();
-    delete db;
-    db = nullptr;
-    QSqlDatabase::removeDatabase(QLatin1String(ConnectionName));
+    sys::removeConnection(db);
 }
 
 void SERVICE_SELECT_DIALOG::keyReleaseEvent(QKeyEvent* e)

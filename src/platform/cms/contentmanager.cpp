@@ -1,6 +1,7 @@
 #include "platform/cms/contentmanager.h"
 
 #include "platform/logging.h"
+#include "platform/sys/sqlconnection.h"
 
 #include <QDir>
 #include <QSqlDatabase>
@@ -13,7 +14,6 @@ namespace cms {
 
 namespace {
 
-const char Driver[] = "QSQLITE";
 const char ConnectionName[] = "cms";
 const char DatabaseFile[] = "content.db";
 const char DateFormat[] = "yyyy-MM-dd hh:mm:ss";
@@ -77,8 +77,7 @@ ContentManager::~ContentManager()
 bool ContentManager::open(const QString& path)
 {
     if (!db)
-        db = new QSqlDatabase(QSqlDatabase::addDatabase(QLatin1String(Driver),
-                                                        QLatin1String(ConnectionName)));
+        db = sys::addSqliteConnection(QLatin1String(ConnectionName));
     if (db->isOpen())
         return true;
     db->setDatabaseName(path.isEmpty() ? getDatabasePath() : path);
@@ -98,12 +97,7 @@ bool ContentManager::open(const QString& path)
 
 void ContentManager::close()
 {
-    if (!db)
-        return;
-    db->close();
-    delete db;
-    db = nullptr;
-    QSqlDatabase::removeDatabase(QLatin1String(ConnectionName));
+    sys::removeConnection(db);
 }
 
 bool ContentManager::exec(const char* statement, const QVariantList& values, bool* hasRow)

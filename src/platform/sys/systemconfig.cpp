@@ -6,6 +6,7 @@
 #include "platform/sys/localeconfig.h"
 #include "platform/sys/pmconfig.h"
 #include "platform/sys/serviceconfig.h"
+#include "platform/sys/sqlconnection.h"
 #include "platform/sys/wificonfig.h"
 
 #include <QDir>
@@ -16,7 +17,6 @@ namespace sys {
 
 namespace {
 
-const char Driver[] = "QSQLITE";
 const char ConnectionName[] = "system_config";
 const char DatabaseFile[] = "system_config.db";
 
@@ -49,8 +49,7 @@ QString SystemConfig::databasePath()
 bool SystemConfig::open()
 {
     if (!db) {
-        db = new QSqlDatabase(
-            QSqlDatabase::addDatabase(QLatin1String(Driver), connectionName()));
+        db = addSqliteConnection(connectionName());
         db->setDatabaseName(databasePath());
     }
     if (db->isOpen())
@@ -65,14 +64,7 @@ bool SystemConfig::open()
 
 void SystemConfig::close()
 {
-    // Also after a failed open: the connection must not stay registered,
-    // or the next store would replace it under a live object.
-    if (!db)
-        return;
-    db->close();
-    delete db;
-    db = nullptr;
-    QSqlDatabase::removeDatabase(connectionName());
+    removeConnection(db);
 }
 
 bool SystemConfig::isOpen() const
