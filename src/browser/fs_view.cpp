@@ -2,6 +2,7 @@
 
 #include "browser/delegate.h"
 #include "browser/fs_model.h"
+#include "browser/listheader.h"
 #include "browser/menu.h"
 #include "browser/messagebox.h"
 #include "browser/screen_watcher.h"
@@ -61,6 +62,7 @@ FS_VIEW::FS_VIEW(QWidget* parent)
     , delegate(nullptr)
     , dir(QStringLiteral("/"))
 {
+    setHeader(new ListHeader(this));
     QTreeView::setModel(model);
     delegate = new DELEGATE(this, itemDelegate());
     setItemDelegate(delegate);
