@@ -1,7 +1,6 @@
 #include "app/filemanagerapplication.h"
 
 #include "app/mainwindow.h"
-#include "platform/sys/sysstatus.h"
 #include "platform/ui/uiresources.h"
 
 #include <QApplication>
@@ -55,8 +54,6 @@ void FileManagerApplication::initialize(int& argc, char** argv)
 
 int FileManagerApplication::start()
 {
-    sys::SysStatus::instance().setSystemBusy(false, true);
-
     QApplication::setStyle(QStyleFactory::create(QString::fromLatin1(StyleName)));
 
     // The style sheet names the toolkit's images, so before any window.

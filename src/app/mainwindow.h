@@ -61,6 +61,10 @@ protected:
     void restoreLocaleAndDirectory();
     // The internal flash, or "/" when it can't be entered.
     void showStartDirectory();
+    // Sends the window to the panel. After the first screen the program
+    // starts listening to the system manager and ends the launcher's busy
+    // indicator: neither is worth delaying that screen for.
+    void showOnPanel();
 
     // Set by Back when the parent directory could not be entered; the
     // release of that key then closes the window.

@@ -59,6 +59,16 @@ void MainWindow::showStartDirectory()
     }
 }
 
+void MainWindow::showOnPanel()
+{
+    flushWindow(this);
+    sys::SysStatus& system = sys::SysStatus::instance();
+    if (system.isListening())
+        return;
+    system.listen();
+    system.setSystemBusy(false, true);
+}
+
 void MainWindow::checkZorUduMount(int share)
 {
     if (share != 0) {
@@ -66,12 +76,12 @@ void MainWindow::checkZorUduMount(int share)
         if (!mounts.isEmpty()) {
             mountPath = mounts.size() == 1 ? mounts.first() : QLatin1String(ShareMountRoot);
             actionBtnZorUdu();
-            flushWindow(this);
+            showOnPanel();
             if (share == MountAndSyncCode)
                 syncZorUdu();
             return;
         }
-        flushWindow(this);
+        showOnPanel();
         showMessageBox(this, QMessageBox::Critical, tr("Error!"),
                        tr("ZorUdu mounting failure\n"
                           "CIFS module loading code is placed in /opt/vexa/arm/bin/lirro.oar\n"
@@ -80,7 +90,7 @@ void MainWindow::checkZorUduMount(int share)
                        QMessageBox::Ok | QMessageBox::Cancel);
     }
     showStartDirectory();
-    flushWindow(this);
+    showOnPanel();
 }
 
 void MainWindow::actionBtnZorUdu()

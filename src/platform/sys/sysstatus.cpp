@@ -68,12 +68,28 @@ SysStatus& SysStatus::instance()
 }
 
 SysStatus::SysStatus()
-    : bus(QDBusConnection::systemBus())
 {
     // A busy state sent just before the program ends must still arrive.
     if (QCoreApplication::instance())
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
                 &SysStatus::finishPendingCalls);
+}
+
+SysStatus::~SysStatus()
+{
+    finishPendingCalls();
+}
+
+QDBusConnection SysStatus::bus()
+{
+    return QDBusConnection::systemBus();
+}
+
+void SysStatus::listen()
+{
+    if (listening)
+        return;
+    listening = true;
     subscribe("mountTreeSignal", SLOT(onMountTreeChanged(bool, QString)),
               "\nCan not connect the mountTreeSignal!\n");
     subscribe("sdCardChangedSignal", SLOT(onSdCardChanged(bool)),
@@ -122,23 +138,18 @@ SysStatus::SysStatus()
               "\nCan not connect the configKeyboard signal\n");
 }
 
-SysStatus::~SysStatus()
-{
-    finishPendingCalls();
-}
-
 void SysStatus::subscribe(const char* signal, const char* slot, const char* failure)
 {
-    if (!bus.connect(QLatin1String(dbus::SystemManagerService),
-                     QLatin1String(dbus::SystemManagerObject),
-                     QLatin1String(dbus::SystemManagerInterface), QLatin1String(signal), this,
-                     slot))
+    if (!bus().connect(QLatin1String(dbus::SystemManagerService),
+                       QLatin1String(dbus::SystemManagerObject),
+                       QLatin1String(dbus::SystemManagerInterface), QLatin1String(signal), this,
+                       slot))
         qCWarning(lcSys, "%s", failure);
 }
 
 QDBusMessage SysStatus::call(const QString& method, const QVariantList& args)
 {
-    return bus.call(methodCall(method, args), QDBus::Block, CallTimeoutMs);
+    return bus().call(methodCall(method, args), QDBus::Block, CallTimeoutMs);
 }
 
 void SysStatus::finishPendingCalls()
@@ -168,7 +179,7 @@ void SysStatus::setSystemBusy(bool on, bool indicator)
     // Called at every progress line and prompt, and nobody needs its answer:
     // sent without waiting, so a stalled service holds up nothing.
     const QDBusPendingCall sent =
-        bus.asyncCall(methodCall(QStringLiteral("setSystemBusy"), {on, indicator}), CallTimeoutMs);
+        bus().asyncCall(methodCall(QStringLiteral("setSystemBusy"), {on, indicator}), CallTimeoutMs);
     if (pendingBusy)
         *pendingBusy = sent;
     else

@@ -25,6 +25,12 @@ class SysStatus : public QObject
 public:
     static SysStatus& instance();
 
+    // Subscribes to the system manager's signals; until then none arrive.
+    // The program calls it once its first screen is on the panel: connecting
+    // to the bus and two dozen subscriptions would only delay that screen.
+    void listen();
+    bool isListening() const { return listening; }
+
     // Sent without waiting for the reply, which nobody needs: callers only
     // bracket long work with it. The flag is stored before the call goes out.
     void setSystemBusy(bool on, bool indicator);
@@ -113,11 +119,12 @@ private:
     ~SysStatus() override;
     Q_DISABLE_COPY(SysStatus)
 
+    static QDBusConnection bus();
     void subscribe(const char* signal, const char* slot, const char* failure);
     QDBusMessage call(const QString& method, const QVariantList& args = {});
     bool callForBool(const QString& method, const QVariantList& args = {});
 
-    QDBusConnection bus;
+    bool listening = false;
     bool busy = true;
     QScopedPointer<QDBusPendingCall> pendingBusy;
 };
