@@ -1,12 +1,12 @@
 #include "app/filemanagerapplication.h"
 
+#include "app/applicationstyle.h"
 #include "app/mainwindow.h"
 #include "platform/ui/uiresources.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QScreen>
-#include <QStyleFactory>
 
 #include <cerrno>
 #include <climits>
@@ -14,9 +14,6 @@
 #include <cstring>
 
 namespace {
-
-// Fusion stands in for the device's Cleanlooks look.
-const char StyleName[] = "Fusion";
 
 // Reads the hand-off code the way atoi does (optional blanks and sign, then
 // leading digits; 0 without any), but a value that does not fit an int is
@@ -54,7 +51,7 @@ void FileManagerApplication::initialize(int& argc, char** argv)
 
 int FileManagerApplication::start()
 {
-    QApplication::setStyle(QStyleFactory::create(QString::fromLatin1(StyleName)));
+    QApplication::setStyle(new ApplicationStyle);
 
     // The style sheet names the toolkit's images, so before any window.
     ui::initResources();

@@ -2,14 +2,17 @@
 // application exists, the window it opens; the real binary without any of
 // the device's services, and the owner's language after every way out.
 
+#include "app/applicationstyle.h"
 #include "app/filemanagerapplication.h"
 #include "app/mainwindow.h"
 #include "support/processes.h"
 #include "support/sandbox.h"
+#include "support/views.h"
 
 #include "support/files.h"
 
 #include <QApplication>
+#include <QStyleFactory>
 #include <QtTest>
 
 #include <csignal>
@@ -107,7 +110,25 @@ private slots:
         QCOMPARE(app.start(), 0);
         QVERIFY(app.mainWindow()->isVisible());
         QCOMPARE(app.mainWindow()->windowTitle(), QStringLiteral("/media/flash"));
+        // The list and its icons drawn, and still no image plugin loaded:
+        // each would cost the start its loading and its memory.
+        const bool listed = support::waitListed(*app.mainWindow()->fsView());
+        app.mainWindow()->repaint();
+        const QByteArray maps = support::readFile(QStringLiteral("/proc/self/maps"));
         app.mainWindow()->close();
+        QVERIFY(listed);
+        QVERIFY(!maps.contains("/imageformats/"));
+    }
+
+    // After the start's own check: reading this arrow loads the plugins.
+    void overflowArrowOnFirstUse()
+    {
+        ApplicationStyle style;
+        QScopedPointer<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+        const QStyle::StandardPixmap arrow = QStyle::SP_ToolBarHorizontalExtensionButton;
+        const QImage drawn = style.standardIcon(arrow).pixmap(QSize(16, 16)).toImage();
+        QVERIFY(!drawn.isNull());
+        QCOMPARE(drawn, fusion->standardIcon(arrow).pixmap(QSize(16, 16)).toImage());
     }
 
     void languageBackOnEveryWayOut()
