@@ -7,6 +7,7 @@
 #include "browser/screen_watcher.h"
 #include "support/files.h"
 #include "support/modal.h"
+#include "support/processes.h"
 #include "support/sandbox.h"
 #include "support/screenlistener.h"
 #include "support/views.h"
@@ -164,10 +165,7 @@ private slots:
     {
         QFETCH(QByteArray, lang);
         QFETCH(QByteArray, restored);
-        if (lang.isEmpty())
-            qunsetenv("LANG");
-        else
-            qputenv("LANG", lang);
+        support::setEnv("LANG", lang);
         Window w;
         QCOMPARE(support::readFile(LanguageFile), QByteArray("export LANG=en_US.UTF-8"));
         QVERIFY(w.start());

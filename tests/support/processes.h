@@ -24,6 +24,12 @@ inline QString buildProgram(const QString& relativePath)
     return QStringLiteral(LIRRO_BUILD_DIR "/") + relativePath;
 }
 
+// Sets a variable of this process's environment; an empty value removes it.
+inline void setEnv(const char* name, const QByteArray& value)
+{
+    value.isEmpty() ? void(qunsetenv(name)) : void(qputenv(name, value));
+}
+
 // One helper process for the length of a test: started, waited for until it
 // is ready, ended (TERM, then KILL) with the object.
 class HelperProcess

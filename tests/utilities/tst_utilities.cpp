@@ -200,7 +200,7 @@ private slots:
         QFile::remove(RebootLog);
         sys::SystemConfig::setLocale(QLocale(QLocale::English, QLocale::UnitedStates)); // as the window keeps it
         const auto before = support::treeOf("/media");
-        destination.isEmpty() ? qunsetenv("FONT_DIR") : qputenv("FONT_DIR", destination.toLocal8Bit());
+        support::setEnv("FONT_DIR", destination.toLocal8Bit());
         support::ModalDriver driver({ QMessageBox::StandardButton(answer), QMessageBox::Ok });
         kind == "fonts" ? window->moveFonts() : window->moveDicts();
         QCOMPARE(shown(driver.seen, boxes), boxes);

@@ -87,10 +87,7 @@ private slots:
     {
         QFETCH(QByteArray, display);
         QFETCH(int, degree);
-        if (display.isNull())
-            qunsetenv("QWS_DISPLAY");
-        else
-            qputenv("QWS_DISPLAY", display);
+        support::setEnv("QWS_DISPLAY", display);
         SysStatus& s = SysStatus::instance();
         QVERIFY(s.setScreenTransformation(degree));
         QCOMPARE(s.screenTransformation(), degree);
