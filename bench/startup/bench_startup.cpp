@@ -1,8 +1,11 @@
 // Start-up benchmark: time from process start to the first screen update
 // request, processor time used by then, and resident memory once started,
-// for lirro and for a minimal Qt widgets program run side by side; prints
+// for lirro and for a minimal Qt widgets program run side by side, and
+// optionally for a bare Qt program with lirro's first-screen widgets; prints
 // the medians and their ratios. Runs inside the device sandbox (it listens
 // on the screen service's port).
+#include "screenupdate.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -21,8 +24,6 @@
 
 namespace {
 
-const quint16 ScreenPort = 5678;
-const int UpdateScreen = 2;
 const int UpdateRegion = 3;
 const int TimeoutMs = 20000;
 const int SettleMs = 700;
@@ -65,7 +66,7 @@ bool isUpdate(const QByteArray& datagram)
         return false;
     qint32 type;
     std::memcpy(&type, datagram.constData(), sizeof type);
-    return type == UpdateScreen || type == UpdateRegion;
+    return type == bench::UpdateScreen || type == UpdateRegion;
 }
 
 Sample measure(QUdpSocket& socket, const QString& program)
@@ -129,6 +130,7 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addOption({"lirro", "The lirro binary.", "path"});
     parser.addOption({"reference", "The minimal widgets program.", "path"});
+    parser.addOption({"same-widgets", "A bare Qt program with lirro's first-screen widgets.", "path"});
     parser.addOption({"runs", "Runs of each.", "n", "7"});
     parser.process(app);
     // Only inside the device sandbox, by its own check.
@@ -137,28 +139,38 @@ int main(int argc, char** argv)
         return 2;
     }
     QUdpSocket socket;
-    if (!socket.bind(QHostAddress::LocalHost, ScreenPort)) {
-        std::fprintf(stderr, "bench-startup: cannot listen on port %d\n", ScreenPort);
+    if (!socket.bind(QHostAddress::LocalHost, bench::ScreenPort)) {
+        std::fprintf(stderr, "bench-startup: cannot listen on port %d\n", bench::ScreenPort);
         return 1;
     }
     const int runs = std::max(1, parser.value("runs").toInt());
+    const bool withSame = parser.isSet("same-widgets");
     std::vector<Sample> ours;
     std::vector<Sample> refs;
+    std::vector<Sample> sames;
     QTextStream out(stdout);
+    auto text = [](const Sample& s) {
+        return QStringLiteral("%1 ms (%2 ms cpu) %3 KiB")
+            .arg(s.startMs, 0, 'f', 1).arg(s.cpuMs, 0, 'f', 1).arg(s.rssKiB);
+    };
     for (int i = 0; i < runs; ++i) {
-        // Alternate so that both see the same machine state.
+        // Alternate so that all see the same machine state.
         const Sample ref = measure(socket, parser.value("reference"));
+        const Sample same = withSame ? measure(socket, parser.value("same-widgets")) : Sample();
         const Sample our = measure(socket, parser.value("lirro"));
-        if (ref.startMs < 0 || our.startMs < 0) {
-            std::fprintf(stderr, "bench-startup: run %d saw no update request (lirro %.0f, reference %.0f)\n",
-                         i + 1, our.startMs, ref.startMs);
+        if (ref.startMs < 0 || our.startMs < 0 || (withSame && same.startMs < 0)) {
+            std::fprintf(stderr, "bench-startup: run %d saw no update request (lirro %.0f, "
+                         "reference %.0f, same widgets %.0f)\n",
+                         i + 1, our.startMs, ref.startMs, same.startMs);
             return 1;
         }
-        out << QStringLiteral("run %1: lirro %2 ms (%3 ms cpu) %4 KiB, reference %5 ms (%6 ms cpu) %7 KiB\n")
-                   .arg(i + 1).arg(our.startMs, 0, 'f', 1).arg(our.cpuMs, 0, 'f', 1).arg(our.rssKiB)
-                   .arg(ref.startMs, 0, 'f', 1).arg(ref.cpuMs, 0, 'f', 1).arg(ref.rssKiB);
+        out << QStringLiteral("run %1: lirro %2, reference %3").arg(i + 1).arg(text(our), text(ref));
+        if (withSame)
+            out << QStringLiteral(", same widgets %1").arg(text(same));
+        out << '\n';
         ours.push_back(our);
         refs.push_back(ref);
+        sames.push_back(same);
     }
     auto column = [](const std::vector<Sample>& samples, auto field) {
         std::vector<double> values;
@@ -169,10 +181,18 @@ int main(int argc, char** argv)
     auto row = [&](const char* label, auto field, int decimals) {
         const double our = column(ours, field);
         const double ref = column(refs, field);
-        out << QStringLiteral("%1 %2 %3 %4\n").arg(QLatin1String(label), -30)
+        out << QStringLiteral("%1 %2 %3 %4").arg(QLatin1String(label), -30)
                    .arg(our, 10, 'f', decimals).arg(ref, 10, 'f', decimals).arg(our / ref, 8, 'f', 2);
+        if (withSame) {
+            const double same = column(sames, field);
+            out << QStringLiteral(" %1 %2").arg(same, 13, 'f', decimals).arg(our / same, 8, 'f', 2);
+        }
+        out << '\n';
     };
-    out << QStringLiteral("\n%1 %2 %3 %4\n").arg(QString(), -30).arg("lirro", 10).arg("reference", 10).arg("ratio", 8);
+    out << QStringLiteral("\n%1 %2 %3 %4").arg(QString(), -30).arg("lirro", 10).arg("reference", 10).arg("ratio", 8);
+    if (withSame)
+        out << QStringLiteral(" %1 %2").arg("same widgets", 13).arg("ratio", 8);
+    out << '\n';
     row("start to first update (ms)", &Sample::startMs, 1);
     row("processor time by then (ms)", &Sample::cpuMs, 1);
     row("resident memory (KiB)", &Sample::rssKiB, 0);
