@@ -24,7 +24,6 @@
 
 namespace {
 
-const int UpdateRegion = 3;
 const int TimeoutMs = 20000;
 const int SettleMs = 700;
 
@@ -64,9 +63,10 @@ bool isUpdate(const QByteArray& datagram)
 {
     if (datagram.size() < 4)
         return false;
+    using vexa::screen::ScreenCommand;
     qint32 type;
     std::memcpy(&type, datagram.constData(), sizeof type);
-    return type == bench::UpdateScreen || type == UpdateRegion;
+    return type == ScreenCommand::UPDATE_SCREEN || type == ScreenCommand::UPDATE_REGION;
 }
 
 Sample measure(QUdpSocket& socket, const QString& program)
@@ -139,8 +139,8 @@ int main(int argc, char** argv)
         return 2;
     }
     QUdpSocket socket;
-    if (!socket.bind(QHostAddress::LocalHost, bench::ScreenPort)) {
-        std::fprintf(stderr, "bench-startup: cannot listen on port %d\n", bench::ScreenPort);
+    if (!socket.bind(QHostAddress::LocalHost, vexa::screen::ScreenProxy::Port)) {
+        std::fprintf(stderr, "bench-startup: cannot listen on port %d\n", vexa::screen::ScreenProxy::Port);
         return 1;
     }
     const int runs = std::max(1, parser.value("runs").toInt());

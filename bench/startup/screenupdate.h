@@ -1,28 +1,25 @@
 #pragma once
 
 // What a reference program sends once its window has painted: one screen
-// update request to the screen service's port, as lirro's first one.
-#include <QByteArray>
+// update request to the screen service, as lirro's first one.
+#include "platform/screen/screencommand.h"
+#include "platform/screen/screenproxy.h"
+
 #include <QHostAddress>
 #include <QTimer>
 #include <QUdpSocket>
 
 class QPaintEvent;
 
-#include <cstring>
-
 namespace bench {
-
-const int CommandSize = 164;
-const qint32 UpdateScreen = 2;
-const quint16 ScreenPort = 5678;
 
 inline void sendScreenUpdate()
 {
-    QByteArray command(CommandSize, '\0');
-    std::memcpy(command.data(), &UpdateScreen, sizeof UpdateScreen);
+    vexa::screen::ScreenCommand command {};
+    command.type = vexa::screen::ScreenCommand::UPDATE_SCREEN;
     QUdpSocket socket;
-    socket.writeDatagram(command, QHostAddress::LocalHost, ScreenPort);
+    socket.writeDatagram(reinterpret_cast<const char*>(&command), sizeof command,
+                         QHostAddress::LocalHost, vexa::screen::ScreenProxy::Port);
 }
 
 // A widget that sends the update once, when its first paint is over.
